@@ -18,9 +18,11 @@ public:
         std::int64_t tenThousandths = 0;
         bool operator==(const Currency&) const = default;
     };
+    // The 96-bit mantissa of a Decimal needs a wider integer than the standard has.
+    __extension__ typedef __int128 Int128;
     struct Decimal
     {
-        __int128 unscaled = 0; // the value is unscaled / 10^scale
+        Int128 unscaled = 0; // the value is unscaled / 10^scale
         int scale = 0;
         bool operator==(const Decimal&) const = default;
     };
