@@ -1,0 +1,214 @@
+#include "Connection.h"
+
+#include "Database.h"
+#include "StoreError.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace store {
+
+namespace detail {
+
+QuietLibrary::QuietLibrary()
+{
+    m_sink = open_memstream(&m_buffer, &m_size);
+    if (m_sink) {
+        m_saved = stderr;
+        stderr = m_sink;
+    }
+}
+
+QuietLibrary::~QuietLibrary()
+{
+    if (m_sink) {
+        stderr = m_saved;
+        std::fclose(m_sink);
+    }
+    std::free(m_buffer);
+}
+
+std::string QuietLibrary::text()
+{
+    if (!m_sink)
+        return {};
+    std::fflush(m_sink);
+    return std::string(m_buffer ? m_buffer : "", m_size);
+}
+
+Database::~Database()
+{
+    if (mdb) {
+        QuietLibrary quiet;
+        mdb_close(mdb);
+    }
+}
+
+std::string damaged(const std::string& path, const std::string& what)
+{
+    return "The database file " + path + " is damaged (" + what + ").";
+}
+
+} // namespace detail
+
+namespace {
+
+constexpr char kProviderKey[] = "data source=";
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The value of "Data Source=" in an OLE DB connection string: up to the next ';' or the end.
+std::string dataSourceOf(const std::string& connectionString)
+{
+    const std::string low = lower(connectionString);
+    std::size_t at = 0;
+    while ((at = low.find(kProviderKey, at)) != std::string::npos) {
+        // Only a key at the start or after a ';' counts, so "xdata source=" is not taken.
+        std::size_t before = at;
+        while (before > 0 && low[before - 1] == ' ')
+            --before;
+        if (before == 0 || low[before - 1] == ';')
+            break;
+        at += 1;
+    }
+    if (at == std::string::npos)
+        return {};
+    const std::size_t begin = at + sizeof(kProviderKey) - 1;
+    const std::size_t end = connectionString.find(';', begin);
+    return connectionString.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+std::uint32_t le32(const unsigned char* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+// libmdb trusts the file it is given; these checks refuse files whose basic layout is wrong before
+// libmdb parses them, and give the player a sentence that says which kind of wrong it is.
+void checkLayout(detail::Database& db)
+{
+    const std::string& path = db.path;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw StoreError("The database file " + path + " was not found.");
+        throw StoreError("The database file " + path + " can't be read: " + std::strerror(errno) + ".");
+    }
+    if (!S_ISREG(st.st_mode))
+        throw StoreError(path + " is not a database file (it is not a regular file).");
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw StoreError("The database file " + path + " can't be read: " + std::strerror(errno) + ".");
+    unsigned char head[2048] {};
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    unsigned char catalog[8] {};
+    ssize_t gotCatalog = 0;
+
+    static constexpr unsigned char jetMagic[] = "\x00\x01\x00\x00Standard Jet DB";
+    static constexpr unsigned char aceMagic[] = "\x00\x01\x00\x00Standard ACE DB";
+    if (got < 0x20) {
+        ::close(fd);
+        throw StoreError(path + " is not a Jet (Access) database file.");
+    }
+    if (std::memcmp(head, aceMagic, sizeof aceMagic - 1) == 0) {
+        ::close(fd);
+        throw StoreError(path + " is an Access 2007 or newer database, not a Jet (Access 97/2000) database file.");
+    }
+    if (std::memcmp(head, jetMagic, sizeof jetMagic - 1) != 0) {
+        ::close(fd);
+        throw StoreError(path + " is not a Jet (Access) database file.");
+    }
+    const unsigned version = head[0x14];
+    if (version == 0) {
+        db.jet3 = true;
+        db.pageSize = 2048;
+    } else if (version == 1) {
+        db.pageSize = 4096;
+    } else {
+        ::close(fd);
+        throw StoreError(path + " is a newer Access database than Jet 4, which is not supported.");
+    }
+    const auto size = static_cast<unsigned long long>(st.st_size);
+    if (size % db.pageSize != 0) {
+        ::close(fd);
+        throw StoreError(detail::damaged(path, "its length is not a whole number of pages; it may be truncated"));
+    }
+    db.pageCount = static_cast<unsigned long>(size / db.pageSize);
+    // Page 2 holds the definition of the catalog table; a file without it has no tables at all.
+    if (db.pageCount <= 2) {
+        ::close(fd);
+        throw StoreError(detail::damaged(path, "it is too short to hold any table"));
+    }
+    gotCatalog = ::pread(fd, catalog, sizeof catalog, off_t(2) * db.pageSize);
+    ::close(fd);
+    if (gotCatalog != static_cast<ssize_t>(sizeof catalog) || catalog[0] != MDB_PAGE_TABLE)
+        throw StoreError(detail::damaged(path, "the table of contents is missing"));
+    (void)le32;
+}
+
+} // namespace
+
+Connection::Connection() : d(std::make_unique<Impl>()) {}
+
+Connection::~Connection() = default;
+
+void Connection::Open(const std::string& connectionString)
+{
+    if (State() == 1)
+        throw StoreError("The database connection is already open.");
+    const std::string path = dataSourceOf(connectionString);
+    d->dataSource = path;
+    if (path.empty())
+        throw StoreError("The database connection names no database file (no Data Source).");
+
+    auto db = std::make_shared<detail::Database>();
+    db->path = path;
+    checkLayout(*db);
+
+    detail::QuietLibrary quiet;
+    db->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    if (!db->mdb) {
+        db->lastLibraryMessage = quiet.text();
+        throw StoreError(detail::damaged(path, "it can't be opened as a Jet database"));
+    }
+    // The catalog is read once; reading it again would free the entries that open tables point to.
+    if (!mdb_read_catalog(db->mdb, MDB_TABLE)) {
+        db->lastLibraryMessage = quiet.text();
+        throw StoreError(detail::damaged(path, "its table of contents can't be read"));
+    }
+    db->open = true;
+    d->db = std::move(db);
+}
+
+int Connection::State() const
+{
+    return d->db && d->db->open ? 1 : 0;
+}
+
+void Connection::Close()
+{
+    if (State() == 0)
+        throw StoreError("The database connection is already closed.");
+    // Record sets still holding the database see `open` drop and refuse further reads; the
+    // libmdb handle itself goes when the last of them lets go.
+    d->db->open = false;
+    d->db.reset();
+}
+
+const std::string& Connection::dataSource() const
+{
+    return d->dataSource;
+}
+
+} // namespace store

@@ -1,0 +1,72 @@
+#pragma once
+
+// Internal to store/: the libmdb handle shared by a Connection and the record sets opened on it,
+// and the guard that keeps libmdb's own messages off the player's terminal.
+
+#include <glib.h>
+#include <mdbtools.h>
+
+#include <cstdio>
+#include <string>
+
+namespace store::detail {
+
+// libmdb reports problems with fprintf(stderr, ...) and then returns NULL or 0. While one of these
+// guards lives, the C library's stderr stream points at a memory buffer instead, so those lines
+// can be kept for diagnosis rather than printed. The game is single-threaded around the store, as
+// libmdb requires anyway.
+class QuietLibrary
+{
+public:
+    QuietLibrary();
+    ~QuietLibrary();
+    QuietLibrary(const QuietLibrary&) = delete;
+    QuietLibrary& operator=(const QuietLibrary&) = delete;
+
+    // What libmdb printed so far while this guard lived.
+    std::string text();
+
+private:
+    FILE* m_saved = nullptr;
+    FILE* m_sink = nullptr;
+    char* m_buffer = nullptr;
+    std::size_t m_size = 0;
+};
+
+// One opened database file. Shared between the Connection and its record sets so that a record
+// set outliving Connection::Close() never touches a freed handle: the handle is closed when the
+// last holder lets go, and `open` tells the record sets that the connection is gone.
+struct Database
+{
+    Database() = default;
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    MdbHandle* mdb = nullptr;
+    std::string path;
+    bool open = false;
+    bool jet3 = false;
+    unsigned pageSize = 0;
+    unsigned long pageCount = 0;
+    std::string lastLibraryMessage;
+};
+
+// The sentence for a damaged file, used by everything that finds the damage.
+std::string damaged(const std::string& path, const std::string& what);
+
+} // namespace store::detail
+
+#include "Connection.h"
+
+#include <memory>
+
+namespace store {
+
+struct Connection::Impl
+{
+    std::shared_ptr<detail::Database> db;
+    std::string dataSource;
+};
+
+} // namespace store
