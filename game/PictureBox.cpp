@@ -11,6 +11,11 @@ PictureBox::PictureBox(QWidget* parent) : QFrame(parent), m_inner(new QWidget(th
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
+    // The sunken edge: darker above and left, lighter below and right, visible on white.
+    QPalette edges = palette();
+    edges.setColor(QPalette::Dark, QColor(0x80, 0x80, 0x80));
+    edges.setColor(QPalette::Light, QColor(0xD8, 0xD8, 0xD8));
+    setPalette(edges);
     setBackgroundRole(QPalette::Base);
     setForegroundRole(QPalette::Text);
     setAutoFillBackground(true);

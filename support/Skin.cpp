@@ -16,15 +16,17 @@ namespace support {
 
 void setBackColor(QWidget& control, const QColor& colour)
 {
+    // Buttons fill their background from the button role, everything else from the window role.
     QPalette palette = control.palette();
     palette.setColor(QPalette::Window, colour);
+    palette.setColor(control.backgroundRole(), colour);
     control.setPalette(palette);
     control.setAutoFillBackground(true);
 }
 
 QColor backColor(const QWidget& control)
 {
-    return control.palette().color(QPalette::Window);
+    return control.palette().color(control.backgroundRole());
 }
 
 QColor buttonFaceColour()

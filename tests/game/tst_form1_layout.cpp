@@ -123,9 +123,15 @@ private slots:
     void tabOrderRunsHardMediumEasyThenTheButton()
     {
         Form1 form(QDir::tempPath());
-        QCOMPARE(form.Option3->nextInFocusChain(), static_cast<QWidget*>(form.Option2));
-        QCOMPARE(form.Option2->nextInFocusChain(), static_cast<QWidget*>(form.Option1));
-        QCOMPARE(form.Option1->nextInFocusChain(), static_cast<QWidget*>(form.PushButton1));
+        const auto nextTabStop = [](QWidget* w) {
+            do
+                w = w->nextInFocusChain();
+            while (!(w->focusPolicy() & Qt::TabFocus));
+            return w;
+        };
+        QCOMPARE(nextTabStop(form.Option3), static_cast<QWidget*>(form.Option2));
+        QCOMPARE(nextTabStop(form.Option2), static_cast<QWidget*>(form.Option1));
+        QCOMPARE(nextTabStop(form.Option1), static_cast<QWidget*>(form.PushButton1));
     }
 
     void theLabelLiesBeneathTheButton()
