@@ -33,6 +33,15 @@ struct TestPair
     std::optional<QByteArray> originalBytes; // raw bytes instead of a drawn picture
 };
 
+inline TestPair pairOf(int id, int level = 1, QColor colour = Qt::darkCyan)
+{
+    TestPair pair;
+    pair.id = id;
+    pair.level = level;
+    pair.colour = colour;
+    return pair;
+}
+
 class ProgramFolder
 {
 public:

@@ -254,9 +254,9 @@ private slots:
     void aWholeGameRunsThroughTheLevelInIdOrder()
     {
         ProgramFolder folder;
-        TestPair later{.id = 9, .level = 1, .colour = QColor(200, 0, 0)};
-        TestPair other{.id = 3, .level = 2, .colour = QColor(0, 0, 200)};
-        TestPair first{.id = 4, .level = 1, .colour = QColor(0, 160, 0)};
+        const TestPair later = pairOf(9, 1, QColor(200, 0, 0));
+        const TestPair other = pairOf(3, 2, QColor(0, 0, 200));
+        const TestPair first = pairOf(4, 1, QColor(0, 160, 0));
         folder.addDatabase({later, other, first});
         auto form = openWindow(folder);
         start(*form);
@@ -299,9 +299,9 @@ private slots:
         QFETCH(int, level);
         ProgramFolder folder;
         const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
-        folder.addDatabase({TestPair{.id = 30, .level = 3, .colour = colours[2]},
-                            TestPair{.id = 20, .level = 2, .colour = colours[1]},
-                            TestPair{.id = 10, .level = 1, .colour = colours[0]}});
+        folder.addDatabase({pairOf(30, 3, colours[2]),
+                            pairOf(20, 2, colours[1]),
+                            pairOf(10, 1, colours[0])});
         auto form = openWindow(folder);
         start(*form, level);
         QCOMPARE(leftColour(*form), colours[level - 1]);
@@ -313,7 +313,7 @@ private slots:
     void aLevelWithoutRowsReportsAndRunsWithEmptyPictures()
     {
         ProgramFolder folder;
-        folder.addDatabase({TestPair{.id = 1, .level = 1}});
+        folder.addDatabase({pairOf(1, 1, Qt::darkCyan)});
         auto form = openWindow(folder);
         start(*form, 3);
         QVERIFY(!shown.isEmpty());
@@ -386,7 +386,7 @@ private slots:
     void temporaryFilesAreGoneAfterEveryPairLoading()
     {
         ProgramFolder folder;
-        folder.addDatabase({TestPair{.id = 1}, TestPair{.id = 2}});
+        folder.addDatabase({pairOf(1, 1, Qt::darkCyan), pairOf(2, 1, Qt::darkCyan)});
         QFile leftover(folder.file("orig.jpg"));
         QVERIFY(leftover.open(QIODevice::WriteOnly));
         leftover.write(QByteArray(2'000'000, 'x'));
@@ -404,7 +404,7 @@ private slots:
     void endGameInTheMiddleCountsTheMarkersFound()
     {
         ProgramFolder folder;
-        folder.addDatabase({TestPair{.id = 1}, TestPair{.id = 2}});
+        folder.addDatabase({pairOf(1, 1, Qt::darkCyan), pairOf(2, 1, Qt::darkCyan)});
         auto form = openWindow(folder);
         start(*form);
         form->Timer1_Timer();
@@ -420,7 +420,7 @@ private slots:
     void aNewGameStartsAgainAtTheFirstRow()
     {
         ProgramFolder folder;
-        folder.addDatabase({TestPair{.id = 1, .colour = Qt::red}, TestPair{.id = 2, .colour = Qt::green}});
+        folder.addDatabase({pairOf(1, 1, Qt::red), pairOf(2, 1, Qt::green)});
         auto form = openWindow(folder);
         start(*form);
         solveDefaultPair(*form);
