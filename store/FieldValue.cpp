@@ -163,6 +163,8 @@ struct Overloaded : Ts...
 {
     using Ts::operator()...;
 };
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>; // clang 14 does not deduce aggregates yet
 
 } // namespace
 

@@ -452,6 +452,15 @@ Field Recordset::Fields(const std::string& name)
     return field;
 }
 
+std::vector<std::string> Recordset::fieldNames() const
+{
+    d->requireOpen();
+    std::vector<std::string> names;
+    for (const Column& c : d->columns)
+        names.push_back(c.name);
+    return names;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 namespace {
