@@ -23,6 +23,8 @@ public:
         std::int64_t tenThousandths = 0;
         bool operator==(const Currency&) const = default;
     };
+    // The 96-bit mantissa of a Decimal needs a wider integer than the standard has.
+    __extension__ typedef __int128 Int128;
     struct Decimal
     {
         Int128 unscaled = 0; // the value is unscaled / 10^scale

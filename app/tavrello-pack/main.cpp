@@ -1,0 +1,3 @@
+#include "CommandLine.h"
+
+int main(int argc, char** argv) { return pack::runCommandLine(argc, argv); }

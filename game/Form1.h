@@ -1,0 +1,101 @@
+#pragma once
+
+#include "DifficultyFrame.h"
+#include "GameButton.h"
+#include "GameTimer.h"
+#include "PictureBox.h"
+#include "PointerMode.h"
+#include "ShapeMarker.h"
+#include "StatusLabel.h"
+
+#include <QCursor>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace store {
+class Connection;
+class Recordset;
+} // namespace store
+
+namespace support {
+class ErrorTrap;
+} // namespace support
+
+namespace game {
+
+// The game window: two pictures side by side, the difficulty frame, the game button and the
+// status label, and the handlers of every event the game reacts to.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    // programDir is the folder the game reads its database, cursor and skin from, and writes its
+    // temporary pictures to.
+    explicit Form1(QString programDir, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    const QString& programDir() const { return m_programDir; }
+
+    // The controls, by the names the handlers use.
+    GameTimer* const Timer1;
+    PictureBox* const Picture1;
+    PictureBox* const Picture3;
+    PictureBox* const Picture2;
+    std::array<ShapeMarker*, 4> Shape2{};
+    std::array<ShapeMarker*, 4> Shape1{};
+    GameButton* const PushButton1;
+    DifficultyFrame* const Frame1;
+    QRadioButton* const Option1;
+    QRadioButton* const Option2;
+    QRadioButton* const Option3;
+    StatusLabel* const Label1;
+
+    // The window-level state, for the whole life of the window.
+    std::unique_ptr<store::Recordset> ImageRecordset;
+    std::unique_ptr<store::Connection> ImageConnection;
+    std::int32_t SecondsElapsed = 0;
+    bool GameRunning = false;
+
+    // The pointer mode of the whole window.
+    int MousePointer() const { return m_mousePointer; }
+    void setMousePointer(int mode);
+    // The custom pointer image, when one was loaded.
+    const std::optional<QCursor>& MouseIcon() const { return m_mouseIcon; }
+
+    // Event handlers.
+    void Form_Load();
+    void Form_QueryUnload(int& cancel, int reason);
+    void Form_Unload(int& cancel);
+    void Form_MouseMove();
+    void Frame1_MouseMove();
+    void PushButton1_MouseMove();
+    void PushButton1_Click();
+    void Picture2_MouseDown(int button, int shift, float x, float y);
+    void Timer1_Timer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void layOutControls();
+    void connectEvents();
+    void centreOnScreen();
+    void loadPair(support::ErrorTrap& trap, int firstLine);
+    QString programFile(const QString& name) const;
+
+    QString m_programDir;
+    int m_mousePointer = DefaultPointer;
+    std::optional<QCursor> m_mouseIcon;
+    bool m_centred = false;
+    bool m_handlingGameButton = false;
+    bool m_loadingNextPair = false;
+};
+
+} // namespace game

@@ -1,0 +1,239 @@
+// The game itself: the game button's start and end, the loading of a pair and the hit test on the
+// left picture with the way from pair to pair.
+#include "Form1.h"
+#include "ObjectReference.h"
+#include "PictureLoader.h"
+
+#include "store/Connection.h"
+#include "store/PictureFiles.h"
+#include "store/Recordset.h"
+#include "support/ErrorTrap.h"
+#include "support/MessageBoxes.h"
+
+#include <QCoreApplication>
+#include <QScopedValueRollback>
+
+#include <array>
+#include <cmath>
+#include <stdexcept>
+
+using support::ErrorTrap;
+
+namespace game {
+namespace {
+
+const QString startCaption = QStringLiteral("Start New Game");
+const QString endCaption = QStringLiteral("End Game");
+
+// The numeric value of a field, for placing a marker.
+double number(const store::Field& field)
+{
+    const store::FieldValue value = field.Value();
+    if (value.isNull())
+        throw std::runtime_error("Invalid use of Null.");
+    return value.toDouble();
+}
+
+bool atMost(const store::FieldValue& value, float bound)
+{
+    return is_lteq(value.compare(double(bound)));
+}
+
+bool atLeast(const store::FieldValue& value, float bound)
+{
+    return is_gteq(value.compare(double(bound)));
+}
+
+struct DifferenceFields
+{
+    std::string x1, y1, x2, y2;
+};
+
+const std::array<DifferenceFields, 4> differenceFields{{
+    {"loc1_x1", "loc1_y1", "loc1_x2", "loc1_y2"},
+    {"loc2_x1", "loc2_y1", "loc2_x2", "loc2_y2"},
+    {"loc3_x1", "loc3_y1", "loc3_x2", "loc3_y2"},
+    {"loc4_x1", "loc4_y1", "loc4_x2", "loc4_y2"},
+}};
+
+void clearPicture(PictureBox& box)
+{
+    box.setPicture(LoadPicture(QString()));
+}
+
+} // namespace
+
+void Form1::PushButton1_Click()
+{
+    // A press that arrives while the button's own press runs (in one of its yields), or while the
+    // next pair loads, would pull the record set from under the running step: it is ignored.
+    if (m_handlingGameButton || m_loadingNextPair)
+        return;
+    const QScopedValueRollback handling(m_handlingGameButton, true);
+
+    ErrorTrap trap(QStringLiteral("in Tavrello2021/08/31.Form1.PushButton1_Click ")); // 100
+    trap.run(102, [&] { ImageRecordset = std::make_unique<store::Recordset>(); });
+    if (trap.test(104, [&] { return PushButton1->text() == startCaption; })) {
+        // Start a game at the chosen difficulty.
+        trap.run(106, [&] { PushButton1->setText(endCaption); });
+        trap.run(108, [&] { Frame1->setEnabled(false); });
+        trap.run(110, [&] { object(ImageRecordset).setCursorLocation(3); });
+        trap.run(112, [&] {
+            Label1->setCaption(QStringLiteral("Reading images from the database...please wait."));
+        });
+        trap.run(114, [&] { QCoreApplication::processEvents(); });
+        const auto openLevel = [&](const char* query) {
+            object(ImageRecordset).Open(query, object(ImageConnection), 3, 3);
+        };
+        if (trap.test(116, [&] { return Option1->isChecked(); }))
+            trap.run(118, [&] { openLevel("select * from tblImages where level=1 order by id"); });
+        else if (trap.test(120, [&] { return Option2->isChecked(); }))
+            trap.run(122, [&] { openLevel("select * from tblImages where level=2 order by id"); });
+        else if (trap.test(124, [&] { return Option3->isChecked(); }))
+            trap.run(126, [&] { openLevel("select * from tblImages where level=3 order by id"); });
+        trap.run(128, [&] { object(ImageRecordset).MoveFirst(); });
+        loadPair(trap, 130);
+        trap.run(150, [&] { Timer1->setEnabled(true); });
+        trap.run(152, [&] { Timer1->setInterval(1000); });
+        trap.run(154, [&] { SecondsElapsed = 0; });
+        trap.run(156, [&] { GameRunning = true; });
+    } else {
+        // The player gives up: tell how many differences of this picture were found.
+        trap.run(158, [&] { GameRunning = false; });
+        int found = 0;
+        trap.run(160, [&] {
+            for (const ShapeMarker* marker : Shape1)
+                found += marker->Visible() ? 1 : 0;
+        });
+        trap.run(162, [&] {
+            support::ShowMessage(QStringLiteral("Game Over.") + QStringLiteral("You only solve ") +
+                                 QString::number(found) + QStringLiteral(" out of 4."));
+        });
+        trap.run(164, [&] { Timer1->setEnabled(false); });
+        trap.run(166, [&] { Timer1->setInterval(0); });
+        trap.run(168, [&] { PushButton1->setText(startCaption); });
+        trap.run(170, [&] { Frame1->setEnabled(true); });
+        trap.run(172, [&] { clearPicture(*Picture2); });
+        trap.run(174, [&] { clearPicture(*Picture3); });
+        trap.run(176, [&] {
+            for (ShapeMarker* marker : Shape1)
+                marker->hide();
+            for (ShapeMarker* marker : Shape2)
+                marker->hide();
+        });
+    }
+}
+
+// Shows the pair in the record set's current row. The pictures reach the boxes through two
+// temporary files that exist only while this runs. Each step is a statement of the calling
+// handler, numbered from firstLine, so a failing step is reported and the next one still runs:
+// the files are removed even when a picture fails to load.
+void Form1::loadPair(ErrorTrap& trap, int firstLine)
+{
+    const QString original = programFile(QStringLiteral("orig.jpg"));
+    const QString modified = programFile(QStringLiteral("mod.jpg"));
+    int line = firstLine;
+    const auto step = [&](auto&& statement) {
+        trap.run(line, statement);
+        line += 2;
+    };
+    step([&] { Label1->setCaption(QStringLiteral("Loading images...please wait.")); });
+    step([&] { QCoreApplication::processEvents(); });
+    step([&] {
+        store::WriteFieldToFile(object(ImageRecordset).Fields("original_image"), original.toStdString());
+    });
+    step([&] {
+        store::WriteFieldToFile(object(ImageRecordset).Fields("modified_image"), modified.toStdString());
+    });
+    step([&] { Picture2->setPicture(LoadPicture(original)); });
+    step([&] { Picture3->setPicture(LoadPicture(modified)); });
+    step([&] { store::RemoveFile(modified.toStdString()); });
+    step([&] { store::RemoveFile(original.toStdString()); });
+    step([&] { Label1->setCaption(QString()); });
+    step([&] { QCoreApplication::processEvents(); });
+}
+
+void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
+{
+    ErrorTrap trap(QStringLiteral("in Tavrello2021/08/31.Form1.Picture2_MouseDown ")); // 100
+    if (!trap.test(102, [&] { return GameRunning; }))
+        return;
+
+    // Every difference is tested on every press; a press in overlapping rectangles finds them all.
+    for (std::size_t i = 0; i < 4; ++i) {
+        const DifferenceFields& names = differenceFields[i];
+        const bool hit = trap.test(104, [&] {
+            store::Recordset& rows = object(ImageRecordset);
+            const store::FieldValue x1 = rows.Fields(names.x1).Value();
+            const store::FieldValue x2 = rows.Fields(names.x2).Value();
+            const store::FieldValue y1 = rows.Fields(names.y1).Value();
+            const store::FieldValue y2 = rows.Fields(names.y2).Value();
+            // A Null edge compares as unordered, so it never hits.
+            return atMost(x1, x) && atLeast(x2, x) && atMost(y1, y) && atLeast(y2, y);
+        });
+        if (!hit)
+            continue;
+        int line = 106;
+        for (ShapeMarker* marker : {Shape1[i], Shape2[i]}) {
+            // The width and height come from the edges minus the Left and Top the marker reports
+            // back, so the marker ends exactly on the far edges.
+            trap.run(line, [&] { marker->setVisible(true); });
+            trap.run(line + 2, [&] {
+                marker->setLeft(float(number(object(ImageRecordset).Fields(names.x1))));
+            });
+            trap.run(line + 4, [&] {
+                marker->setTop(float(number(object(ImageRecordset).Fields(names.y1))));
+            });
+            trap.run(line + 6, [&] {
+                marker->setWidth(
+                    float(number(object(ImageRecordset).Fields(names.x2)) - double(marker->Left())));
+            });
+            trap.run(line + 8, [&] {
+                marker->setHeight(
+                    float(number(object(ImageRecordset).Fields(names.y2)) - double(marker->Top())));
+            });
+            line += 10;
+        }
+    }
+
+    if (!trap.test(126, [&] {
+            return Shape1[0]->Visible() && Shape1[1]->Visible() && Shape1[2]->Visible() &&
+                   Shape1[3]->Visible();
+        }))
+        return;
+
+    // The picture is solved.
+    trap.run(128, [&] {
+        support::ShowMessage(QStringLiteral("You solve it in ") + QString::number(SecondsElapsed) +
+                             QStringLiteral(" second(s)"));
+    });
+    trap.run(130, [&] { clearPicture(*Picture2); });
+    trap.run(132, [&] { clearPicture(*Picture3); });
+    trap.run(134, [&] {
+        for (ShapeMarker* marker : Shape1)
+            marker->hide();
+        for (ShapeMarker* marker : Shape2)
+            marker->hide();
+    });
+    trap.run(136, [&] { object(ImageRecordset).MoveNext(); });
+    if (trap.test(138, [&] { return !object(ImageRecordset).Eof(); })) {
+        // The next pair; the game button waits until it is on screen.
+        const QScopedValueRollback loading(m_loadingNextPair, true);
+        loadPair(trap, 140);
+        trap.run(160, [&] { SecondsElapsed = 0; });
+    } else {
+        // The level is done.
+        trap.run(162, [&] { Timer1->setEnabled(false); });
+        trap.run(164, [&] { Timer1->setInterval(0); });
+        trap.run(166, [&] { PushButton1->setText(startCaption); });
+        trap.run(168, [&] { Frame1->setEnabled(true); });
+        trap.run(170, [&] { clearPicture(*Picture2); });
+        trap.run(172, [&] { clearPicture(*Picture3); });
+        if (trap.test(174, [&] { return object(ImageRecordset).State() != 0; }))
+            trap.run(176, [&] { object(ImageRecordset).Close(); });
+        trap.run(178, [&] { support::ShowMessage(QStringLiteral("End of the game.")); });
+        trap.run(180, [&] { GameRunning = false; });
+    }
+}
+
+} // namespace game

@@ -1,0 +1,31 @@
+#pragma once
+// A file that appears under its name complete or not at all: written under a temporary name in
+// the same folder, renamed into place by commit(). Dropped unfinished, it leaves nothing behind.
+
+#include <QString>
+
+namespace pack {
+
+class AtomicFile
+{
+public:
+    // Throws InputError when the folder is missing or `path` exists and `replace` is false.
+    AtomicFile(const QString& path, bool replace);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    int fd() const { return m_fd; }
+    // Flushes to disk and moves the file into place. Throws InputError on failure.
+    void commit();
+
+private:
+    void discard();
+
+    QString m_path;
+    QByteArray m_temporary;
+    int m_fd = -1;
+    bool m_replace;
+};
+
+} // namespace pack

@@ -1,0 +1,250 @@
+#include "Build.h"
+
+#include "AtomicFile.h"
+#include "CommandLine.h"
+#include "jet/DatabaseWriter.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pack {
+
+namespace {
+
+QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// A picture file read straight into the database, a page at a time.
+class PictureFile final : public jet::LongValueSource
+{
+public:
+    explicit PictureFile(QString path) : m_path(std::move(path))
+    {
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            throw InputError(m_path, "cannot read: " + systemError());
+        struct stat st{};
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(m_fd);
+            throw InputError(m_path, "not a regular file");
+        }
+        m_size = st.st_size;
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    ~PictureFile() override { ::close(m_fd); }
+    PictureFile(const PictureFile&) = delete;
+    PictureFile& operator=(const PictureFile&) = delete;
+
+    std::int64_t size() const override { return m_size; }
+    void read(char* into, std::int64_t length) override
+    {
+        while (length > 0) {
+            const ssize_t n = ::read(m_fd, into, static_cast<std::size_t>(length));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                throw InputError(m_path, "cannot read: " + systemError());
+            if (n == 0)
+                throw InputError(m_path, "became shorter while being read");
+            into += n;
+            length -= n;
+            m_done += n;
+        }
+        if (m_done == m_size) {
+            char extra;
+            if (::read(m_fd, &extra, 1) > 0)
+                throw InputError(m_path, "grew while being read");
+        }
+    }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+    std::int64_t m_size = 0;
+    std::int64_t m_done = 0;
+};
+
+constexpr qint64 kMaxPicture = jet::kMaxLongValueSize; // 16 MiB - 1
+constexpr qint64 kMaxDatabase = qint64{2} << 30;
+
+// Finds the problems a stat can find before any output exists, and the size to expect.
+qint64 checkPictures(const Manifest& m)
+{
+    qint64 total = 64 * jet::kPageSize; // catalog, definitions, maps: generously
+    for (const Pair& p : m.pairs) {
+        total += 200; // the row
+        for (const auto* picture : {&p.original, &p.modified}) {
+            if (!*picture)
+                continue;
+            const QString& path = **picture;
+            const QFileInfo info(path);
+            if (!info.exists())
+                throw InputError(path, QStringLiteral("no such file (pair %1)").arg(p.id));
+            if (!info.isFile())
+                throw InputError(path, QStringLiteral("not a regular file (pair %1)").arg(p.id));
+            if (info.size() > kMaxPicture)
+                throw InputError(path, QStringLiteral("%1 bytes; pictures must be smaller than "
+                                                      "16 MiB (pair %2)")
+                                           .arg(info.size())
+                                           .arg(p.id));
+            total += jet::longValueFootprint(info.size());
+        }
+    }
+    if (total > kMaxDatabase)
+        throw InputError(m.path, QStringLiteral("the database would take about %1 MiB, more "
+                                                "than the 2 GiB a Jet database can hold")
+                                     .arg(total / (1024 * 1024)));
+    return total;
+}
+
+jet::ColumnType jetType(CoordinateType t)
+{
+    switch (t) {
+    case CoordinateType::Integer:
+        return jet::ColumnType::Integer;
+    case CoordinateType::Single:
+        return jet::ColumnType::Single;
+    case CoordinateType::Double:
+        return jet::ColumnType::Double;
+    case CoordinateType::Long:
+        break;
+    }
+    return jet::ColumnType::Long;
+}
+
+} // namespace
+
+QStringList imageColumnNames()
+{
+    QStringList names{"id", "level", "original_image", "modified_image"};
+    for (int box = 1; box <= 4; ++box)
+        for (const char* corner : {"x1", "y1", "x2", "y2"})
+            names << QStringLiteral("loc%1_%2").arg(box).arg(QLatin1String(corner));
+    return names;
+}
+
+BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool replace,
+                          const QDateTime& created)
+{
+    checkPictures(manifest);
+    AtomicFile file(output, replace);
+    jet::DatabaseWriter::Options options;
+    if (created.isValid())
+        options.created = created;
+    options.maxFileSize = kMaxDatabase;
+    jet::DatabaseWriter writer(file.fd(), options);
+
+    const QStringList names = imageColumnNames();
+    std::vector<jet::ColumnDef> columns;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        jet::ColumnType type = jetType(manifest.coordinateType);
+        if (i < 2)
+            type = jet::ColumnType::Long;
+        else if (i < 4)
+            type = jet::ColumnType::LongBinary;
+        columns.push_back({names[i], type});
+    }
+    try {
+        const auto table = writer.addTable(kImagesTable, std::move(columns));
+        const bool whole = manifest.coordinateType == CoordinateType::Long ||
+                           manifest.coordinateType == CoordinateType::Integer;
+        std::vector<jet::Value> row;
+        for (const Pair& p : manifest.pairs) {
+            row.clear();
+            row.emplace_back(std::int64_t{p.id});
+            row.emplace_back(std::int64_t{p.level});
+            // Opened per row: at most two pictures are open, and none is ever read whole.
+            std::optional<PictureFile> original, modified;
+            if (p.original)
+                original.emplace(*p.original);
+            if (p.modified)
+                modified.emplace(*p.modified);
+            row.emplace_back(original ? jet::Value(&*original) : jet::Value(jet::Null{}));
+            row.emplace_back(modified ? jet::Value(&*modified) : jet::Value(jet::Null{}));
+            for (const Difference& d : p.differences)
+                for (const std::optional<double>& c : d.corners) {
+                    if (!c)
+                        row.emplace_back(jet::Null{});
+                    else if (whole)
+                        row.emplace_back(static_cast<std::int64_t>(*c));
+                    else
+                        row.emplace_back(*c);
+                }
+            writer.addRow(table, row);
+        }
+        writer.finish();
+    } catch (const jet::Error& e) {
+        throw InputError(output, QString::fromStdString(e.what()));
+    }
+    file.commit();
+    return {static_cast<qsizetype>(manifest.pairs.size()), writer.pageCount() * jet::kPageSize};
+}
+
+namespace {
+const char* const kBuildHelp =
+    "Usage: tavrello-pack build MANIFEST.json -o OUT.mdb [--force]\n"
+    "\n"
+    "Writes the picture pairs listed in MANIFEST.json into a new Access (Jet 4) database,\n"
+    "table tblImages, in the order the manifest lists them. Picture paths are relative to\n"
+    "the manifest's folder. OUT.mdb appears only once it is complete.\n"
+    "\n"
+    "  -o, --output OUT.mdb  the database to write\n"
+    "      --force           replace OUT.mdb if it exists\n"
+    "  -h, --help            show this help\n"
+    "\n"
+    "Set SOURCE_DATE_EPOCH to fix the creation date and get the same bytes on every build.\n";
+} // namespace
+
+int runBuild(const QStringList& arguments)
+{
+    QString manifest, output;
+    bool force = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == "-h" || a == "--help") {
+            printOut(kBuildHelp);
+            return 0;
+        } else if (a == "--force") {
+            force = true;
+        } else if (a == "-o" || a == "--output") {
+            if (i + 1 >= arguments.size())
+                return usageError(QStringLiteral("build: %1 needs a file name").arg(a));
+            if (!output.isEmpty())
+                return usageError("build: only one output, please");
+            output = arguments[++i];
+        } else if (a.startsWith("--output=")) {
+            if (!output.isEmpty())
+                return usageError("build: only one output, please");
+            output = a.mid(9);
+        } else if (a.startsWith('-') && a != "-") {
+            return usageError(QStringLiteral("build: unknown option %1").arg(a));
+        } else if (manifest.isEmpty()) {
+            manifest = a;
+        } else {
+            return usageError(QStringLiteral("build: one manifest only; %1 is extra").arg(a));
+        }
+    }
+    if (manifest.isEmpty())
+        return usageError("build: which manifest? (tavrello-pack build MANIFEST.json -o OUT.mdb)");
+    if (output.isEmpty())
+        return usageError("build: where to? give -o OUT.mdb");
+
+    QDateTime created;
+    if (const QByteArray epoch = qgetenv("SOURCE_DATE_EPOCH"); !epoch.isEmpty()) {
+        bool ok = false;
+        const qint64 seconds = epoch.toLongLong(&ok);
+        if (!ok)
+            return usageError("SOURCE_DATE_EPOCH is not a number of seconds");
+        created = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    }
+    const BuildResult result = buildDatabase(readManifest(manifest), output, force, created);
+    printOut(QStringLiteral("%1: %2 pairs, %3 bytes\n").arg(output).arg(result.pairs).arg(result.bytes));
+    return 0;
+}
+
+} // namespace pack

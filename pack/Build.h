@@ -1,0 +1,30 @@
+#pragma once
+// `tavrello-pack build`: turns a manifest and its pictures into the game's dbImages.mdb.
+
+#include "Manifest.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace pack {
+
+struct BuildResult
+{
+    qsizetype pairs = 0;
+    qint64 bytes = 0;
+};
+
+// The table the game reads, and its columns in order.
+inline constexpr const char* kImagesTable = "tblImages";
+QStringList imageColumnNames();
+
+// Writes `manifest` to `output` (replacing an existing file only when `replace`), all or
+// nothing. Throws InputError for anything wrong with the inputs or the output path.
+BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool replace,
+                          const QDateTime& created = {});
+
+// The command itself: arguments after "build".
+int runBuild(const QStringList& arguments);
+
+} // namespace pack

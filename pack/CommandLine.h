@@ -1,0 +1,31 @@
+#pragma once
+// The tavrello-pack program: one subcommand per job, dispatched from a table.
+
+#include <QString>
+#include <QStringList>
+
+#include <span>
+
+namespace pack {
+
+struct Command
+{
+    const char* name;
+    const char* summary;
+    // Receives the arguments after the command's name; returns the exit status.
+    int (*run)(const QStringList& arguments);
+};
+
+// Exit status for anything wrong with the arguments or the input files.
+inline constexpr int kBadInput = 2;
+
+std::span<const Command> commands();
+
+// main() for tavrello-pack. Errors come out as one line on stderr.
+int runCommandLine(int argc, char** argv);
+
+// For commands: write to stdout, or report bad arguments (one line, returns kBadInput).
+void printOut(const QString& text);
+int usageError(const QString& problem);
+
+} // namespace pack

@@ -1,0 +1,262 @@
+#include "Manifest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <limits>
+#include <map>
+
+namespace pack {
+
+namespace {
+
+const char* typeName(const QJsonValue& v)
+{
+    switch (v.type()) {
+    case QJsonValue::Null:
+        return "null";
+    case QJsonValue::Bool:
+        return "true or false";
+    case QJsonValue::Double:
+        return "a number";
+    case QJsonValue::String:
+        return "a string";
+    case QJsonValue::Array:
+        return "an array";
+    case QJsonValue::Object:
+        return "an object";
+    case QJsonValue::Undefined:
+        break;
+    }
+    return "nothing";
+}
+
+class Checker
+{
+public:
+    Checker(QString path, QString folder) : m_path(std::move(path)), m_folder(std::move(folder)) {}
+
+    [[noreturn]] void fail(const QString& where, const QString& problem) const
+    {
+        throw InputError(m_path, where.isEmpty() ? problem : where + ": " + problem);
+    }
+
+    void onlyKeys(const QJsonObject& o, const QString& where, std::initializer_list<const char*> keys)
+    {
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            bool known = false;
+            for (const char* k : keys)
+                known = known || it.key() == QLatin1String(k);
+            if (!known)
+                fail(where, QStringLiteral("unknown key \"%1\"").arg(it.key()));
+        }
+    }
+
+    qint32 wholeNumber(const QJsonValue& v, const QString& where, double lo, double hi)
+    {
+        if (!v.isDouble())
+            fail(where, QStringLiteral("expected a whole number, got %1").arg(typeName(v)));
+        const double x = v.toDouble();
+        if (std::trunc(x) != x || x < lo || x > hi)
+            fail(where, QStringLiteral("expected a whole number from %1 to %2, got %3")
+                            .arg(lo, 0, 'f', 0)
+                            .arg(hi, 0, 'f', 0)
+                            .arg(x, 0, 'g', 17));
+        return static_cast<qint32>(x);
+    }
+
+    std::optional<QString> picture(const QJsonObject& o, const char* key, const QString& where)
+    {
+        const QString here = where + "." + key;
+        if (!o.contains(QLatin1String(key)))
+            fail(here, "missing (give a path, or null for no picture)");
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isNull())
+            return std::nullopt;
+        if (!v.isString() || v.toString().isEmpty())
+            fail(here, QStringLiteral("expected a path or null, got %1").arg(typeName(v)));
+        return QDir::cleanPath(QDir(m_folder).absoluteFilePath(v.toString()));
+    }
+
+    std::optional<double> coordinate(const QJsonValue& v, const QString& where, Units units,
+                                     CoordinateType type)
+    {
+        if (v.isNull())
+            return std::nullopt;
+        if (!v.isDouble())
+            fail(where, QStringLiteral("expected a number or null, got %1").arg(typeName(v)));
+        const double given = v.toDouble();
+        const double x = units == Units::Pixels ? given * kTwipsPerPixel : given;
+        const QString shown = units == Units::Pixels
+                                  ? QStringLiteral("%1 pixels (%2 twips)")
+                                        .arg(given, 0, 'g', 17)
+                                        .arg(x, 0, 'g', 17)
+                                  : QString::number(given, 'g', 17);
+        switch (type) {
+        case CoordinateType::Long:
+        case CoordinateType::Integer: {
+            const bool small = type == CoordinateType::Integer;
+            const double lo = small ? -32768.0 : -2147483648.0;
+            const double hi = small ? 32767.0 : 2147483647.0;
+            if (std::trunc(x) != x)
+                fail(where, QStringLiteral("%1 is not a whole number, which coordinate_type \"%2\" "
+                                           "needs")
+                                .arg(shown, small ? "integer" : "long"));
+            if (x < lo || x > hi)
+                fail(where, QStringLiteral("%1 does not fit coordinate_type \"%2\" (%3 to %4)")
+                                .arg(shown, small ? "integer" : "long")
+                                .arg(lo, 0, 'f', 0)
+                                .arg(hi, 0, 'f', 0));
+            break;
+        }
+        case CoordinateType::Single:
+            if (std::fabs(x) > std::numeric_limits<float>::max())
+                fail(where, QStringLiteral("%1 does not fit coordinate_type \"single\"").arg(shown));
+            break;
+        case CoordinateType::Double:
+            if (!std::isfinite(x))
+                fail(where, QStringLiteral("%1 does not fit coordinate_type \"double\"").arg(shown));
+            break;
+        }
+        return x;
+    }
+
+private:
+    QString m_path;
+    QString m_folder;
+};
+
+// QJsonParseError only knows a byte offset; people look for lines and columns.
+QString position(const QByteArray& json, qsizetype offset)
+{
+    offset = std::clamp<qsizetype>(offset, 0, json.size());
+    int line = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < offset; ++i)
+        if (json[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    const int column =
+        static_cast<int>(QString::fromUtf8(json.constData() + lineStart, offset - lineStart).size()) + 1;
+    return QStringLiteral("line %1, column %2").arg(line).arg(column);
+}
+
+} // namespace
+
+Manifest parseManifest(const QByteArray& json, const QString& path, const QString& folder)
+{
+    Checker check(path, folder);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        check.fail({}, QStringLiteral("invalid JSON at %1: %2")
+                           .arg(position(json, error.offset), error.errorString()));
+    if (!doc.isObject())
+        check.fail({}, "expected a JSON object at the top");
+    const QJsonObject top = doc.object();
+    check.onlyKeys(top, {}, {"units", "coordinate_type", "pairs"});
+
+    Manifest m;
+    m.path = path;
+    if (top.contains("units")) {
+        const QJsonValue u = top.value("units");
+        if (u == QJsonValue("twips"))
+            m.units = Units::Twips;
+        else if (u == QJsonValue("pixels"))
+            m.units = Units::Pixels;
+        else
+            check.fail("units", "expected \"twips\" or \"pixels\"");
+    }
+    if (top.contains("coordinate_type")) {
+        const QJsonValue t = top.value("coordinate_type");
+        const std::pair<const char*, CoordinateType> known[] = {
+            {"long", CoordinateType::Long},
+            {"integer", CoordinateType::Integer},
+            {"single", CoordinateType::Single},
+            {"double", CoordinateType::Double}};
+        bool found = false;
+        for (const auto& [name, type] : known)
+            if (t == QJsonValue(QLatin1String(name))) {
+                m.coordinateType = type;
+                found = true;
+            }
+        if (!found)
+            check.fail("coordinate_type",
+                       "expected \"long\", \"integer\", \"single\" or \"double\"");
+    }
+    const QJsonValue pairs = top.value("pairs");
+    if (!pairs.isArray())
+        check.fail("pairs", QStringLiteral("expected an array, got %1").arg(typeName(pairs)));
+
+    std::map<qint32, qsizetype> seen;
+    const QJsonArray list = pairs.toArray();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString where = QStringLiteral("pairs[%1]").arg(i);
+        if (!list[i].isObject())
+            check.fail(where, QStringLiteral("expected an object, got %1").arg(typeName(list[i])));
+        const QJsonObject o = list[i].toObject();
+        check.onlyKeys(o, where, {"id", "level", "original", "modified", "differences"});
+        Pair p;
+        p.id = check.wholeNumber(o.value("id"), where + ".id", -2147483648.0, 2147483647.0);
+        if (const auto [it, fresh] = seen.emplace(p.id, i); !fresh)
+            check.fail(where + ".id",
+                       QStringLiteral("id %1 is already used by pairs[%2]").arg(p.id).arg(it->second));
+        p.level = check.wholeNumber(o.value("level"), where + ".level", 1, 3);
+        p.original = check.picture(o, "original", where);
+        p.modified = check.picture(o, "modified", where);
+        const QJsonValue diffs = o.value("differences");
+        if (!diffs.isArray())
+            check.fail(where + ".differences",
+                       QStringLiteral("expected an array, got %1").arg(typeName(diffs)));
+        const QJsonArray d = diffs.toArray();
+        if (d.size() != 4)
+            check.fail(where + ".differences",
+                       QStringLiteral("expected exactly 4 differences, got %1").arg(d.size()));
+        for (qsizetype k = 0; k < 4; ++k) {
+            const QString at = QStringLiteral("%1.differences[%2]").arg(where).arg(k);
+            if (!d[k].isObject())
+                check.fail(at, QStringLiteral("expected an object, got %1").arg(typeName(d[k])));
+            const QJsonObject box = d[k].toObject();
+            check.onlyKeys(box, at, {"x1", "y1", "x2", "y2"});
+            const char* names[] = {"x1", "y1", "x2", "y2"};
+            for (int c = 0; c < 4; ++c) {
+                const QString here = at + "." + names[c];
+                if (!box.contains(QLatin1String(names[c])))
+                    check.fail(here, "missing (give a number, or null)");
+                p.differences[static_cast<std::size_t>(k)].corners[static_cast<std::size_t>(c)] =
+                    check.coordinate(box.value(QLatin1String(names[c])), here, m.units,
+                                     m.coordinateType);
+            }
+        }
+        m.pairs.push_back(std::move(p));
+    }
+    return m;
+}
+
+Manifest readManifest(const QString& path)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw InputError(path, "no such file");
+    if (info.isDir())
+        throw InputError(path, "is a folder, not a manifest");
+    if (!file.open(QIODevice::ReadOnly))
+        throw InputError(path, "cannot read: " + file.errorString());
+    // A manifest is text; anything near this size is not one.
+    constexpr qint64 kMaxManifest = 64 * 1024 * 1024;
+    if (file.size() > kMaxManifest)
+        throw InputError(path, "too large for a manifest");
+    const QByteArray json = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw InputError(path, "cannot read: " + file.errorString());
+    return parseManifest(json, path, info.absolutePath());
+}
+
+} // namespace pack

@@ -1,0 +1,48 @@
+#pragma once
+// The JSON file that lists the picture pairs of a database, read and checked in full before a
+// single byte of the database is written.
+
+#include "InputError.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace pack {
+
+enum class Units { Twips, Pixels };
+enum class CoordinateType { Long, Integer, Single, Double };
+
+// A difference's corners, in twips; a corner left null in the manifest stays null.
+struct Difference
+{
+    std::array<std::optional<double>, 4> corners; // x1, y1, x2, y2
+};
+
+struct Pair
+{
+    qint32 id = 0;
+    qint32 level = 1;
+    std::optional<QString> original; // absolute path, or null
+    std::optional<QString> modified;
+    std::array<Difference, 4> differences;
+};
+
+struct Manifest
+{
+    QString path;
+    Units units = Units::Twips;
+    CoordinateType coordinateType = CoordinateType::Long;
+    std::vector<Pair> pairs;
+};
+
+inline constexpr int kTwipsPerPixel = 15;
+
+// Throws InputError naming the manifest and what is wrong with it.
+Manifest readManifest(const QString& path);
+// Same, for a manifest already in memory; picture paths are taken relative to `folder`.
+Manifest parseManifest(const QByteArray& json, const QString& path, const QString& folder);
+
+} // namespace pack

@@ -1,0 +1,101 @@
+#pragma once
+
+// A program folder of the game's own for a test: the database made by tavrello-pack from pictures
+// drawn here, so every test plays real files through the real reading path.
+
+#include <QColor>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <array>
+#include <optional>
+
+struct TestRect
+{
+    std::optional<double> x1, y1, x2, y2; // twips; nullopt is Null
+};
+
+struct TestPair
+{
+    int id = 1;
+    int level = 1;
+    // Every pair's original is filled with its own colour, so a test can tell which is on screen.
+    QColor colour = Qt::darkCyan;
+    std::array<TestRect, 4> differences{{{150, 300, 600, 450},
+                                         {900, 1200, 1350, 1500},
+                                         {3000, 150, 3450, 600},
+                                         {4500, 4500, 5400, 5100}}};
+    std::optional<QByteArray> originalBytes; // raw bytes instead of a drawn picture
+};
+
+inline TestPair pairOf(int id, int level = 1, QColor colour = Qt::darkCyan)
+{
+    TestPair pair;
+    pair.id = id;
+    pair.level = level;
+    pair.colour = colour;
+    return pair;
+}
+
+class ProgramFolder
+{
+public:
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+
+    // Writes the pictures and the manifest, then builds dbImages.mdb with tavrello-pack.
+    void addDatabase(const QList<TestPair>& pairs, const QString& coordinateType = "long")
+    {
+        QJsonArray list;
+        for (const TestPair& pair : pairs) {
+            const QString original = QStringLiteral("%1-original.png").arg(pair.id);
+            const QString modified = QStringLiteral("%1-modified.png").arg(pair.id);
+            QFile out(m_dir.filePath(original));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(pair.originalBytes ? *pair.originalBytes : drawn(pair.colour));
+            out.close();
+            QImage changed(450, 459, QImage::Format_RGB32);
+            changed.fill(pair.colour.darker());
+            QVERIFY(changed.save(m_dir.filePath(modified)));
+            QJsonArray differences;
+            for (const TestRect& r : pair.differences) {
+                const auto value = [](std::optional<double> v) {
+                    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
+                };
+                differences.append(QJsonObject{{"x1", value(r.x1)}, {"y1", value(r.y1)},
+                                               {"x2", value(r.x2)}, {"y2", value(r.y2)}});
+            }
+            list.append(QJsonObject{{"id", pair.id}, {"level", pair.level}, {"original", original},
+                                    {"modified", modified}, {"differences", differences}});
+        }
+        const QJsonObject manifest{{"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", list}};
+        QFile json(m_dir.filePath("manifest.json"));
+        QVERIFY(json.open(QIODevice::WriteOnly));
+        json.write(QJsonDocument(manifest).toJson());
+        json.close();
+
+        QProcess pack;
+        pack.start(TAVRELLO_PACK, {"build", json.fileName(), "-o", m_dir.filePath("dbImages.mdb"), "--force"});
+        QVERIFY(pack.waitForFinished(60000));
+        QVERIFY2(pack.exitCode() == 0, pack.readAllStandardError().constData());
+    }
+
+    static QByteArray drawn(const QColor& colour)
+    {
+        QImage image(450, 459, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return bytes;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,564 @@
+// Whole games in the real window against databases made by tavrello-pack.
+#include "ProgramFolder.h"
+
+#include "game/Form1.h"
+#include "store/Connection.h"
+#include "store/PictureFiles.h"
+#include "support/MessageBoxes.h"
+#include "support/ProgramEnd.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using game::Form1;
+using support::Message;
+
+namespace {
+
+quint32 crc32Of(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A PNG whose header claims 40 000 x 40 000 pixels: decoding it would take gigabytes.
+QByteArray hugePngHeader()
+{
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    const auto chunk = [&](const QByteArray& type, const QByteArray& data) {
+        QByteArray length(4, 0);
+        qToBigEndian<quint32>(quint32(data.size()), length.data());
+        QByteArray crcBytes(4, 0);
+        const QByteArray body = type + data;
+        qToBigEndian<quint32>(crc32Of(body), crcBytes.data());
+        png += length + body + crcBytes;
+    };
+    QByteArray header(13, 0);
+    qToBigEndian<quint32>(40000, header.data());
+    qToBigEndian<quint32>(40000, header.data() + 4);
+    header[8] = 8; // bit depth
+    header[9] = 6; // RGBA
+    chunk("IHDR", header);
+    chunk("IEND", {});
+    return png;
+}
+
+} // namespace
+
+class GameTests : public QObject
+{
+    Q_OBJECT
+
+    QList<Message> shown;
+    int programEnds = 0;
+
+    std::unique_ptr<Form1> openWindow(const ProgramFolder& folder)
+    {
+        auto form = std::make_unique<Form1>(folder.path());
+        form->Form_Load();
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qWarning("window not exposed");
+        return form;
+    }
+
+    void start(Form1& form, int level = 1)
+    {
+        QRadioButton* options[] = {form.Option1, form.Option2, form.Option3};
+        options[level - 1]->setChecked(true);
+        QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    }
+
+    // A real press on the left picture, at a point given in twips (multiples of 15).
+    void press(Form1& form, int x, int y, Qt::MouseButton button = Qt::LeftButton,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::mousePress(form.Picture2->inner(), button, modifiers, QPoint(x / 15, y / 15));
+        QTest::mouseRelease(form.Picture2->inner(), button, modifiers, QPoint(x / 15, y / 15));
+    }
+
+    void solveDefaultPair(Form1& form)
+    {
+        press(form, 300, 375);
+        press(form, 1125, 1350);
+        press(form, 3225, 375);
+        press(form, 4950, 4800);
+    }
+
+    int visibleMarkers(const Form1& form)
+    {
+        int n = 0;
+        for (int i = 0; i < 4; ++i)
+            n += (form.Shape1[i]->Visible() ? 1 : 0) + (form.Shape2[i]->Visible() ? 1 : 0);
+        return n;
+    }
+
+    QStringList texts() const
+    {
+        QStringList list;
+        for (const Message& m : shown)
+            list << m.text;
+        return list;
+    }
+
+    QColor leftColour(const Form1& form) { return form.Picture2->Picture().pixelColor(1, 1); }
+
+    void verifyIdle(const Form1& form)
+    {
+        QCOMPARE(form.PushButton1->text(), QStringLiteral("Start New Game"));
+        QVERIFY(form.Frame1->isEnabled());
+        QVERIFY(!form.Timer1->Enabled());
+        QCOMPARE(form.Timer1->Interval(), 0);
+        QVERIFY(!form.GameRunning);
+        QVERIFY(form.Picture2->Picture().isNull());
+        QVERIFY(form.Picture3->Picture().isNull());
+        QCOMPARE(visibleMarkers(form), 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        store::setEventYield([] { QCoreApplication::processEvents(); });
+    }
+
+    void init()
+    {
+        shown.clear();
+        programEnds = 0;
+        support::setMessagePresenter([this](const Message& m) { shown.append(m); });
+        support::setProgramEndHandler([this] { ++programEnds; });
+    }
+
+    void cleanup()
+    {
+        support::setMessagePresenter({});
+        support::setProgramEndHandler({});
+    }
+
+    void pressesOnTheEdgesHitAndOneTwipOutsideMisses_data()
+    {
+        QTest::addColumn<float>("x");
+        QTest::addColumn<float>("y");
+        QTest::addColumn<bool>("hit");
+        QTest::newRow("left bottom corner") << 150.f << 450.f << true;
+        QTest::newRow("right top corner") << 600.f << 300.f << true;
+        QTest::newRow("one twip right") << 601.f << 400.f << false;
+        QTest::newRow("one twip left") << 149.f << 400.f << false;
+        QTest::newRow("one twip above") << 300.f << 299.f << false;
+        QTest::newRow("one twip below") << 300.f << 451.f << false;
+        QTest::newRow("a fraction inside") << 599.5f << 449.5f << true;
+    }
+    void pressesOnTheEdgesHitAndOneTwipOutsideMisses()
+    {
+        QFETCH(float, x);
+        QFETCH(float, y);
+        QFETCH(bool, hit);
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        auto form = openWindow(folder);
+        start(*form);
+        form->Picture2_MouseDown(1, 0, x, y);
+        QCOMPARE(form->Shape1[0]->Visible(), hit);
+        QCOMPARE(form->Shape2[0]->Visible(), hit);
+        QCOMPARE(visibleMarkers(*form), hit ? 2 : 0);
+        if (hit) {
+            for (const game::ShapeMarker* m : {form->Shape1[0], form->Shape2[0]}) {
+                QCOMPARE(m->Left(), 150.f);
+                QCOMPARE(m->Top(), 300.f);
+                QCOMPARE(m->Width(), 450.f);
+                QCOMPARE(m->Height(), 150.f);
+            }
+        }
+        QVERIFY(shown.isEmpty());
+    }
+
+    void everyCoordinateTypeIsComparedAsANumber_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::newRow("long") << "long";
+        QTest::newRow("integer") << "integer";
+        QTest::newRow("single") << "single";
+        QTest::newRow("double") << "double";
+    }
+    void everyCoordinateTypeIsComparedAsANumber()
+    {
+        QFETCH(QString, type);
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}}, type);
+        auto form = openWindow(folder);
+        start(*form);
+        form->Picture2_MouseDown(1, 0, 601, 300);
+        QVERIFY(!form->Shape1[0]->Visible());
+        form->Picture2_MouseDown(1, 0, 600, 450);
+        QVERIFY(form->Shape1[0]->Visible());
+        QCOMPARE(form->Shape2[0]->Width(), 450.f);
+        QVERIFY(shown.isEmpty());
+    }
+
+    void anyButtonWithShiftCountsAsAPress_data()
+    {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::newRow("right with shift") << Qt::RightButton;
+        QTest::newRow("middle with shift") << Qt::MiddleButton;
+        QTest::newRow("left with shift") << Qt::LeftButton;
+    }
+    void anyButtonWithShiftCountsAsAPress()
+    {
+        QFETCH(Qt::MouseButton, button);
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        auto form = openWindow(folder);
+        start(*form);
+        press(*form, 150, 300, button, Qt::ShiftModifier);
+        QVERIFY(form->Shape1[0]->Visible());
+    }
+
+    void overlappingRectanglesAreFoundInOnePress()
+    {
+        ProgramFolder folder;
+        TestPair pair;
+        pair.differences[1] = {450, 375, 900, 900}; // overlaps the first around (450..600, 375..450)
+        folder.addDatabase({pair});
+        auto form = openWindow(folder);
+        start(*form);
+        press(*form, 525, 420);
+        QVERIFY(form->Shape1[0]->Visible() && form->Shape1[1]->Visible());
+        QVERIFY(form->Shape2[0]->Visible() && form->Shape2[1]->Visible());
+        QCOMPARE(visibleMarkers(*form), 4);
+    }
+
+    void pressesThatMustChangeNothing()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        auto form = openWindow(folder);
+        press(*form, 300, 375); // idle
+        QCOMPARE(visibleMarkers(*form), 0);
+        start(*form);
+        QTest::mouseClick(form->Picture3->inner(), Qt::LeftButton, {}, QPoint(20, 25));
+        QCOMPARE(visibleMarkers(*form), 0);
+        press(*form, 300, 375);
+        press(*form, 300, 375); // the same difference again: nothing more is found
+        press(*form, 6000, 6000); // nothing there
+        QCOMPARE(visibleMarkers(*form), 2);
+        QVERIFY(shown.isEmpty());
+        QVERIFY(form->GameRunning);
+    }
+
+    void aWholeGameRunsThroughTheLevelInIdOrder()
+    {
+        ProgramFolder folder;
+        const TestPair later = pairOf(9, 1, QColor(200, 0, 0));
+        const TestPair other = pairOf(3, 2, QColor(0, 0, 200));
+        const TestPair first = pairOf(4, 1, QColor(0, 160, 0));
+        folder.addDatabase({later, other, first});
+        auto form = openWindow(folder);
+        start(*form);
+        QCOMPARE(form->PushButton1->text(), QStringLiteral("End Game"));
+        QVERIFY(!form->Frame1->isEnabled());
+        QVERIFY(form->Timer1->Enabled());
+        QCOMPARE(form->Timer1->Interval(), 1000);
+        QCOMPARE(leftColour(*form), first.colour);
+        QVERIFY(form->Label1->Caption().isEmpty());
+
+        solveDefaultPair(*form);
+        QCOMPARE(texts(), QStringList{"You solve it in 0 second(s)"});
+        QCOMPARE(shown[0].title, QStringLiteral("Tavrello"));
+        QCOMPARE(shown[0].style, 0);
+        QCOMPARE(leftColour(*form), later.colour);
+        QCOMPARE(visibleMarkers(*form), 0);
+        QCOMPARE(form->SecondsElapsed, 0);
+
+        form->Timer1_Timer();
+        form->Timer1_Timer();
+        solveDefaultPair(*form);
+        QCOMPARE(texts(), (QStringList{"You solve it in 0 second(s)", "You solve it in 2 second(s)",
+                                       "End of the game."}));
+        verifyIdle(*form);
+        QCOMPARE(form->SecondsElapsed, 2);
+        press(*form, 300, 375);
+        QCOMPARE(visibleMarkers(*form), 0);
+        QCOMPARE(shown.size(), 3);
+    }
+
+    void everyLevelShowsOnlyItsOwnRows_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::newRow("easy") << 1;
+        QTest::newRow("medium") << 2;
+        QTest::newRow("hard") << 3;
+    }
+    void everyLevelShowsOnlyItsOwnRows()
+    {
+        QFETCH(int, level);
+        ProgramFolder folder;
+        const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
+        folder.addDatabase({pairOf(30, 3, colours[2]),
+                            pairOf(20, 2, colours[1]),
+                            pairOf(10, 1, colours[0])});
+        auto form = openWindow(folder);
+        start(*form, level);
+        QCOMPARE(leftColour(*form), colours[level - 1]);
+        solveDefaultPair(*form);
+        QCOMPARE(texts(), (QStringList{"You solve it in 0 second(s)", "End of the game."}));
+        verifyIdle(*form);
+    }
+
+    void aLevelWithoutRowsReportsAndRunsWithEmptyPictures()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({pairOf(1, 1, Qt::darkCyan)});
+        auto form = openWindow(folder);
+        start(*form, 3);
+        QVERIFY(!shown.isEmpty());
+        for (const Message& m : shown) {
+            QCOMPARE(m.title, QStringLiteral("Application Error"));
+            QVERIFY(m.text.contains("in Tavrello2021/08/31.Form1.PushButton1_Click at line "));
+        }
+        QVERIFY(form->GameRunning);
+        QCOMPARE(form->PushButton1->text(), QStringLiteral("End Game"));
+        QVERIFY(form->Picture2->Picture().isNull());
+        QVERIFY(!QFile::exists(folder.file("orig.jpg")));
+        QVERIFY(!QFile::exists(folder.file("mod.jpg")));
+
+        // A press has no row to test against: reported, never counted as found.
+        shown.clear();
+        press(*form, 300, 375);
+        QCOMPARE(visibleMarkers(*form), 0);
+        QVERIFY(!texts().join('|').contains("You solve it"));
+
+        shown.clear();
+        QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+        QCOMPARE(texts(), QStringList{"Game Over.You only solve 0 out of 4."});
+        verifyIdle(*form);
+    }
+
+    void nullCoordinatesNeverHit()
+    {
+        ProgramFolder folder;
+        TestPair pair;
+        pair.differences[0].x2 = std::nullopt;
+        folder.addDatabase({pair});
+        auto form = openWindow(folder);
+        start(*form);
+        press(*form, 300, 375);
+        press(*form, 1125, 1350);
+        press(*form, 3225, 375);
+        press(*form, 4950, 4800);
+        QVERIFY(!form->Shape1[0]->Visible());
+        QCOMPARE(visibleMarkers(*form), 6);
+        QVERIFY(shown.isEmpty());
+        QVERIFY(form->GameRunning);
+    }
+
+    void badPicturesGiveOneReportAndTheGameGoesOn_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("zero bytes") << QByteArray();
+        QTest::newRow("cut short") << ProgramFolder::drawn(Qt::red).left(200);
+        QTest::newRow("text") << QByteArray("this is not a picture\n");
+        QTest::newRow("40000 x 40000 png") << hugePngHeader();
+    }
+    void badPicturesGiveOneReportAndTheGameGoesOn()
+    {
+        QFETCH(QByteArray, bytes);
+        ProgramFolder folder;
+        TestPair pair;
+        pair.originalBytes = bytes;
+        folder.addDatabase({pair});
+        auto form = openWindow(folder);
+        start(*form);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains("PushButton1_Click at line 138"), qPrintable(shown[0].text));
+        QVERIFY(form->GameRunning);
+        QVERIFY(form->Picture2->Picture().isNull());
+        QVERIFY(!form->Picture3->Picture().isNull());
+        QVERIFY(!QFile::exists(folder.file("orig.jpg")));
+        QVERIFY(!QFile::exists(folder.file("mod.jpg")));
+    }
+
+    void temporaryFilesAreGoneAfterEveryPairLoading()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({pairOf(1, 1, Qt::darkCyan), pairOf(2, 1, Qt::darkCyan)});
+        QFile leftover(folder.file("orig.jpg"));
+        QVERIFY(leftover.open(QIODevice::WriteOnly));
+        leftover.write(QByteArray(2'000'000, 'x'));
+        leftover.close();
+        auto form = openWindow(folder);
+        start(*form);
+        QVERIFY(shown.isEmpty());
+        QVERIFY(!QFile::exists(folder.file("orig.jpg")));
+        solveDefaultPair(*form);
+        QVERIFY(!QFile::exists(folder.file("orig.jpg")));
+        QVERIFY(!QFile::exists(folder.file("mod.jpg")));
+        QCOMPARE(texts(), QStringList{"You solve it in 0 second(s)"});
+    }
+
+    void endGameInTheMiddleCountsTheMarkersFound()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({pairOf(1, 1, Qt::darkCyan), pairOf(2, 1, Qt::darkCyan)});
+        auto form = openWindow(folder);
+        start(*form);
+        form->Timer1_Timer();
+        press(*form, 300, 375);
+        press(*form, 3225, 375);
+        QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+        QCOMPARE(texts(), QStringList{"Game Over.You only solve 2 out of 4."});
+        QCOMPARE(shown[0].title, QStringLiteral("Tavrello"));
+        verifyIdle(*form);
+        QCOMPARE(form->SecondsElapsed, 1);
+    }
+
+    void aNewGameStartsAgainAtTheFirstRow()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({pairOf(1, 1, Qt::red), pairOf(2, 1, Qt::green)});
+        auto form = openWindow(folder);
+        start(*form);
+        solveDefaultPair(*form);
+        QCOMPARE(leftColour(*form), QColor(Qt::green));
+        form->Timer1_Timer();
+        QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+        start(*form);
+        QCOMPARE(leftColour(*form), QColor(Qt::red));
+        QCOMPARE(form->SecondsElapsed, 0);
+    }
+
+    void theGameButtonIsIgnoredWhileItsOwnPressRuns()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        auto form = openWindow(folder);
+        // A second press waits in the queue and arrives in the start's first yield.
+        QTimer::singleShot(0, form.get(), [&] { form->PushButton1->click(); });
+        start(*form);
+        QTest::qWait(20);
+        QVERIFY(shown.isEmpty());
+        QVERIFY(form->GameRunning);
+        QCOMPARE(form->PushButton1->text(), QStringLiteral("End Game"));
+        QVERIFY(!form->Picture2->Picture().isNull());
+    }
+
+    void theMissingDatabaseEndsTheProgramWithItsMessage()
+    {
+        ProgramFolder folder;
+        Form1 form(folder.path());
+        QVERIFY_THROWS_EXCEPTION(support::ProgramEnded, form.Form_Load());
+        QCOMPARE(programEnds, 1);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, folder.path() + "/dbImages.mdb not found.");
+        QCOMPARE(shown[0].title, QStringLiteral("Tavrello"));
+        QCOMPARE(shown[0].style, 0);
+        QVERIFY(!form.ImageConnection);
+        QVERIFY(!form.isVisible());
+    }
+
+    void aFileThatIsNotADatabaseGivesOneReportAndTheWindowStillOpens()
+    {
+        ProgramFolder folder;
+        QFile db(folder.file("dbImages.mdb"));
+        QVERIFY(db.open(QIODevice::WriteOnly));
+        db.write(QByteArray(8192, 'z'));
+        db.close();
+        auto form = openWindow(folder);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QStringLiteral("Application Error"));
+        QVERIFY2(shown[0].text.contains("\r\nin Tavrello2021/08/31.Form1.Form_Load at line 122\r\r"),
+                 qPrintable(shown[0].text));
+        QVERIFY(form->isVisible());
+        QVERIFY(!form->GameRunning);
+        QCOMPARE(form->ImageConnection->State(), 0);
+    }
+
+    void closingEndsTheProgramAtOnceWithoutAQuestion_data()
+    {
+        QTest::addColumn<bool>("inGame");
+        QTest::newRow("idle") << false;
+        QTest::newRow("during a game") << true;
+    }
+    void closingEndsTheProgramAtOnceWithoutAQuestion()
+    {
+        QFETCH(bool, inGame);
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        auto form = openWindow(folder);
+        if (inGame)
+            start(*form);
+        form->close();
+        QCOMPARE(programEnds, 1);
+        QVERIFY(shown.isEmpty());
+        QVERIFY(!form->ImageRecordset);
+        QVERIFY(!form->ImageConnection);
+    }
+
+    void thePointerFollowsTheButtonAndTheBackground()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        QVERIFY(QFile::copy(QStringLiteral(TAVRELLO_SOURCE_DIR "/assets/HAND-M.CUR"), folder.file("HAND-M.CUR")));
+        auto form = openWindow(folder);
+        QVERIFY(shown.isEmpty());
+        QVERIFY(form->MouseIcon());
+        QCOMPARE(form->MouseIcon()->hotSpot(), QPoint(10, 1));
+
+        QTest::mouseMove(form->PushButton1, QPoint(100, 10));
+        QCOMPARE(form->MousePointer(), 99);
+        QCOMPARE(form->cursor().shape(), Qt::BitmapCursor);
+        QTest::mouseMove(form->Picture2->inner(), QPoint(100, 100)); // not handled: mode stays
+        QCOMPARE(form->MousePointer(), 99);
+        QTest::mouseMove(form->Option2, QPoint(5, 5)); // inside the frame, over an option: stays
+        QCOMPARE(form->MousePointer(), 99);
+        QTest::mouseMove(form->Frame1, QPoint(600, 30));
+        QCOMPARE(form->MousePointer(), 0);
+        QTest::mouseMove(form->PushButton1, QPoint(100, 10));
+        QTest::mouseMove(form.get(), QPoint(940, 580)); // the window's own surface
+        QCOMPARE(form->MousePointer(), 0);
+
+        form->setMousePointer(11);
+        QTest::mouseMove(form->PushButton1, QPoint(50, 10));
+        QCOMPARE(form->MousePointer(), 11);
+    }
+
+    void aCursorFileThatIsNoCursorIsReportedOnce()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        QFile cursor(folder.file("HAND-M.CUR"));
+        QVERIFY(cursor.open(QIODevice::WriteOnly));
+        cursor.write("not a cursor at all, just some text");
+        cursor.close();
+        auto form = openWindow(folder);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains("Form_Load at line 112"));
+        QVERIFY(!form->MouseIcon());
+        form->setMousePointer(99);
+        QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void aSkinColoursTheWindowEvenWhenItCantBeRead()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        QDir(folder.path()).mkdir("x");
+        QVERIFY(QFile::link("/proc/self/mem", folder.file("x/o.cjs")));
+        auto form = openWindow(folder);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains("Form_Load at line 102"));
+        const QColor face = QApplication::palette().color(QPalette::Button);
+        for (QWidget* w : std::initializer_list<QWidget*>{form.get(), form->Frame1, form->Option1,
+                                                          form->Option2, form->Option3, form->Label1})
+            QCOMPARE(w->palette().color(QPalette::Window), face);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Tavrello"));
+    }
+};
+
+QTEST_MAIN(GameTests)
+#include "tst_game.moc"
