@@ -15,6 +15,9 @@ namespace store {
 
 namespace {
 
+using Int128 = FieldValue::Int128;
+__extension__ typedef unsigned __int128 UInt128;
+
 constexpr int kOffsetMask = 0x1fff;
 constexpr int kOleHeader = 12;      // MDB_MEMO_OVERHEAD: length and flags, page/row pointer, unused
 constexpr std::size_t kPieceBuffer = 8192; // one stored piece is at most a page (4096 on Jet 4)

@@ -17,7 +17,7 @@ Q_DECLARE_METATYPE(FieldValue)
 
 namespace {
 FieldValue currency(std::int64_t t) { return FieldValue(FieldValue::Currency { t }); }
-FieldValue decimal(store::Int128 u, int s) { return FieldValue(FieldValue::Decimal { u, s }); }
+FieldValue decimal(FieldValue::Int128 u, int s) { return FieldValue(FieldValue::Decimal { u, s }); }
 int sign(Ordering o)
 {
     if (o == Ordering::less) return -1;
@@ -70,8 +70,8 @@ void TestFieldValue::compare_data()
     QTest::newRow("currency against denormal") << currency(0) << -4.9e-324 << 1;
     QTest::newRow("decimal against nearby double") << decimal(12345, 2) << 123.45 << -1;
     QTest::newRow("decimal exact half") << decimal(5, 1) << 0.5 << 0;
-    QTest::newRow("decimal large") << decimal(store::Int128(1) << 100, 0) << std::ldexp(1.0, 100) << 0;
-    QTest::newRow("decimal large above") << decimal((store::Int128(1) << 100) + 1, 0) << std::ldexp(1.0, 100) << 1;
+    QTest::newRow("decimal large") << decimal(FieldValue::Int128(1) << 100, 0) << std::ldexp(1.0, 100) << 0;
+    QTest::newRow("decimal large above") << decimal((FieldValue::Int128(1) << 100) + 1, 0) << std::ldexp(1.0, 100) << 1;
     QTest::newRow("decimal negative scale 28") << decimal(-1, 28) << 0.0 << -1;
 }
 
