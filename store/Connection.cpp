@@ -18,7 +18,10 @@ QuietLibrary::QuietLibrary()
 {
     m_sink = open_memstream(&m_buffer, &m_size);
     if (m_sink) {
-        m_saved = stderr;
+        std::fflush(stdout);
+        m_savedOut = stdout;
+        m_savedErr = stderr;
+        stdout = m_sink;
         stderr = m_sink;
     }
 }
@@ -26,7 +29,8 @@ QuietLibrary::QuietLibrary()
 QuietLibrary::~QuietLibrary()
 {
     if (m_sink) {
-        stderr = m_saved;
+        stdout = m_savedOut;
+        stderr = m_savedErr;
         std::fclose(m_sink);
     }
     std::free(m_buffer);
@@ -86,11 +90,6 @@ std::string dataSourceOf(const std::string& connectionString)
     const std::size_t begin = at + sizeof(kProviderKey) - 1;
     const std::size_t end = connectionString.find(';', begin);
     return connectionString.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-std::uint32_t le32(const unsigned char* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
 // libmdb trusts the file it is given; these checks refuse files whose basic layout is wrong before
@@ -154,7 +153,6 @@ void checkLayout(detail::Database& db)
     ::close(fd);
     if (gotCatalog != static_cast<ssize_t>(sizeof catalog) || catalog[0] != MDB_PAGE_TABLE)
         throw StoreError(detail::damaged(path, "the table of contents is missing"));
-    (void)le32;
 }
 
 } // namespace
@@ -204,6 +202,21 @@ void Connection::Close()
     // libmdb handle itself goes when the last of them lets go.
     d->db->open = false;
     d->db.reset();
+}
+
+std::vector<std::string> Connection::tableNames() const
+{
+    std::vector<std::string> names;
+    if (State() == 0 || !d->db->mdb->catalog)
+        return names;
+    GPtrArray* catalog = d->db->mdb->catalog;
+    for (unsigned i = 0; i < catalog->len; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+        // System tables (MSys...) are flagged in the catalog; the game never reads them.
+        if (e->object_type == MDB_TABLE && !mdb_is_system_table(e))
+            names.emplace_back(e->object_name);
+    }
+    return names;
 }
 
 const std::string& Connection::dataSource() const

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace store {
 
@@ -29,6 +30,9 @@ public:
 
     // The database path taken from the Data Source of the last Open (empty before).
     const std::string& dataSource() const;
+    // Names of the user tables in the file, in catalog order (empty when closed). For tools and
+    // tests that look at a file without knowing its tables.
+    std::vector<std::string> tableNames() const;
 
 private:
     friend class Recordset;

@@ -11,9 +11,10 @@
 
 namespace store::detail {
 
-// libmdb reports problems with fprintf(stderr, ...) and then returns NULL or 0. While one of these
-// guards lives, the C library's stderr stream points at a memory buffer instead, so those lines
-// can be kept for diagnosis rather than printed. The game is single-threaded around the store, as
+// libmdb reports problems with fprintf(stderr, ...) and then returns NULL or 0, and on some
+// damaged files dumps page bytes to stdout. While one of these guards lives, the C library's
+// stdout and stderr streams point at a memory buffer instead, so those lines can be kept for
+// diagnosis rather than printed. The game is single-threaded around the store, as
 // libmdb requires anyway.
 class QuietLibrary
 {
@@ -27,7 +28,8 @@ public:
     std::string text();
 
 private:
-    FILE* m_saved = nullptr;
+    FILE* m_savedOut = nullptr;
+    FILE* m_savedErr = nullptr;
     FILE* m_sink = nullptr;
     char* m_buffer = nullptr;
     std::size_t m_size = 0;

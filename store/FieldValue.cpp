@@ -10,6 +10,9 @@ namespace store {
 
 namespace {
 
+using Int128 = FieldValue::Int128;
+__extension__ typedef unsigned __int128 UInt128;
+
 using u128 = UInt128;
 
 // A little unsigned big integer, just enough to compare a scaled integer (p / 10^s) with a
@@ -163,6 +166,8 @@ struct Overloaded : Ts...
 {
     using Ts::operator()...;
 };
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>; // clang 14 does not deduce aggregates yet
 
 } // namespace
 

@@ -10,11 +10,6 @@ namespace store {
 // The value of one field of the current row: Null, or a number exactly as the file stores it.
 // Integer types (Byte, Integer, Long) arrive as int64, Single as float, Double as double,
 // Currency as its scaled 64-bit integer (units of 1/10000), Decimal as a scaled 128-bit integer.
-// __int128 is a GCC and Clang extension; naming it once through __extension__ keeps -Wpedantic
-// builds quiet wherever the type is used.
-__extension__ typedef __int128 Int128;
-__extension__ typedef unsigned __int128 UInt128;
-
 class FieldValue
 {
 public:

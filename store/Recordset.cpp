@@ -15,6 +15,9 @@ namespace store {
 
 namespace {
 
+using Int128 = FieldValue::Int128;
+__extension__ typedef unsigned __int128 UInt128;
+
 constexpr int kOffsetMask = 0x1fff;
 constexpr int kOleHeader = 12;      // MDB_MEMO_OVERHEAD: length and flags, page/row pointer, unused
 constexpr std::size_t kPieceBuffer = 8192; // one stored piece is at most a page (4096 on Jet 4)
@@ -450,6 +453,15 @@ Field Recordset::Fields(const std::string& name)
     Field field;
     field.d = impl;
     return field;
+}
+
+std::vector<std::string> Recordset::fieldNames() const
+{
+    d->requireOpen();
+    std::vector<std::string> names;
+    for (const Column& c : d->columns)
+        names.push_back(c.name);
+    return names;
 }
 
 // ---------------------------------------------------------------------------------------------

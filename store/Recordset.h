@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace store {
 
@@ -38,6 +39,8 @@ public:
     // The named field of the current row; throws StoreError for an unknown name, a closed
     // record set or no current row.
     Field Fields(const std::string& name);
+    // Names of all fields of the open record set's table, in table order.
+    std::vector<std::string> fieldNames() const;
 
 private:
     friend class Field;
