@@ -1,6 +1,9 @@
 #include "CommandLine.h"
 
 #include "Build.h"
+#include "Check.h"
+#include "Extract.h"
+#include "List.h"
 #include "InputError.h"
 
 #include <QCoreApplication>
@@ -14,6 +17,9 @@ namespace {
 // Adding a command is adding its line here.
 constexpr Command kCommands[] = {
     {"build", "write a picture database from a manifest", &runBuild},
+    {"list", "print the pairs of a database, one line each", &runList},
+    {"extract", "take a database apart into pictures and a manifest", &runExtract},
+    {"check", "find pairs that can't be played fairly", &runCheck},
 };
 
 constexpr const char* kProgram = "tavrello-pack";
