@@ -51,9 +51,9 @@ const LevelStyle& levelStyle(int level)
     // Easy: big squares and loud changes; Hard: a third of the side and changes that need a
     // second look, still above kMinVisiblePixels.
     static const LevelStyle styles[3] = {
-        {84, 100, 110.f, 160.f, 1.40f, 1.55f, 0.62f, 0.70f, 700},
-        {56, 68, 65.f, 100.f, 1.25f, 1.35f, 0.72f, 0.80f, 220},
-        {36, 44, 38.f, 60.f, 1.16f, 1.24f, 0.80f, 0.86f, 70},
+        {70, 86, 110.f, 160.f, 1.40f, 1.55f, 0.62f, 0.70f, 500},
+        {50, 60, 65.f, 100.f, 1.25f, 1.35f, 0.72f, 0.80f, 200},
+        {34, 42, 38.f, 60.f, 1.16f, 1.24f, 0.80f, 0.86f, 70},
     };
     return styles[std::clamp(level, 1, 3) - 1];
 }
@@ -122,7 +122,7 @@ bool isTextured(const Analysis& a, const cv::Rect& window)
     const double edgeFraction = windowMean(a.edgeSum, window);
     const double mean = windowMean(a.graySum, window);
     const double variance = windowMean(a.graySqSum, window) - mean * mean;
-    return edgeFraction >= 0.04 && variance >= 12.0 * 12.0;
+    return edgeFraction >= 0.025 && variance >= 12.0 * 12.0;
 }
 
 double windowScore(const Analysis& a, const cv::Rect& window)

@@ -143,7 +143,7 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     // colour reads as a stain, not as a different object.
     const cv::Scalar around = rimColour(c.original, window);
     const cv::Scalar inside = cv::mean(c.original(window), object);
-    if (cv::norm(inside - around) < 40.0)
+    if (cv::norm(inside - around) < 30.0)
         return false;
 
     const float turn = uniform(c.rng, c.style.hueMin, c.style.hueMax) * (coin(c.rng) ? 1.f : -1.f);

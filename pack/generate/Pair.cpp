@@ -98,7 +98,7 @@ std::vector<cv::Rect> candidates(const Analysis& analysis, int side, const std::
             near = near || (std::abs(p.x - s.rect.x) < side / 2 && std::abs(p.y - s.rect.y) < side / 2);
         if (!near)
             picked.push_back(s.rect);
-        if (picked.size() == 8)
+        if (picked.size() == 12)
             break;
     }
     return picked;
@@ -123,7 +123,7 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
     while (int(attempt.windows.size()) < kDifferenceCount) {
         const int side = std::uniform_int_distribution<int>(style.windowMin, style.windowMax)(rng);
         const std::vector<cv::Rect> options = candidates(analysis, side, attempt.windows, rejected);
-        if (options.empty() || rejected.size() > 30)
+        if (options.empty() || rejected.size() > 60)
             return false;
         // Better windows more often, but not always the same ones for every seed.
         std::vector<double> weights;
@@ -138,8 +138,10 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         for (EditKind k : order)
             if (std::find(attempt.kinds.begin(), attempt.kinds.end(), k) == attempt.kinds.end())
                 tryOrder.push_back(k);
+        // A kind may come back once, not more: four enlargements make a dull picture.
         for (EditKind k : order)
-            if (std::find(tryOrder.begin(), tryOrder.end(), k) == tryOrder.end())
+            if (std::find(tryOrder.begin(), tryOrder.end(), k) == tryOrder.end()
+                && std::count(attempt.kinds.begin(), attempt.kinds.end(), k) < 2)
                 tryOrder.push_back(k);
 
         bool placed = false;
