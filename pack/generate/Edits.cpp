@@ -139,6 +139,10 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     // A grey or dark object hardly changes under a hue turn; leave it to another edit.
     if (mean[1] < 0.25 || mean[2] < 0.15)
         return false;
+    // Fur, skin, wood and sand (dull oranges and browns) in another hue look painted over;
+    // recolour made things, which tend to be saturated.
+    if (mean[0] >= 10.0 && mean[0] <= 50.0 && mean[1] < 0.6)
+        return false;
     // ... and must be a thing of its own colour: a patch of a larger surface turned another
     // colour reads as a stain, not as a different object.
     const cv::Scalar around = rimColour(c.original, window);
