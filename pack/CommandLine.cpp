@@ -4,6 +4,7 @@
 #include "Check.h"
 #include "Extract.h"
 #include "List.h"
+#include "generate/Generate.h"
 #include "InputError.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,7 @@ constexpr Command kCommands[] = {
     {"list", "print the pairs of a database, one line each", &runList},
     {"extract", "take a database apart into pictures and a manifest", &runExtract},
     {"check", "find pairs that can't be played fairly", &runCheck},
+    {"generate", "make a pair from a photo and add it to a manifest", &generate::runGenerate},
 };
 
 constexpr const char* kProgram = "tavrello-pack";
