@@ -155,6 +155,9 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
             findings.push_back({Finding::Error, label(i) + QStringLiteral(": nothing visibly changes inside it")});
     }
 
+    // Where a rectangle can't be placed, nobody can say which changes it was meant to cover.
+    if (int(areas.size()) < 4)
+        return findings;
     QRect outsideBox;
     int outside = 0;
     for (int y = 0; y < h; ++y) {

@@ -32,7 +32,8 @@ struct StoredRect
 std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects);
 
 // Checks of the pictures against each other and against the rectangles. Rectangles with Null or
-// inverted corners are left out of the pixel checks (checkRectangles reports them).
+// inverted corners are left out of the pixel checks (checkRectangles reports them), and with one of
+// them missing the changes outside the others are not judged either.
 std::vector<Finding> checkPictures(const QImage& original, const QImage& modified,
                                    const std::array<StoredRect, 4>& rects);
 
