@@ -747,12 +747,10 @@ void DatabaseWriter::State::writeHeader()
         put32(p + 0x18 + 4 * i, leading[i]);
     put16(p + 0x3c, 1252); // code page
     const double created = jetDate(options.created);
-    // An empty password, which Access stores mixed with the creation day.
+    // The password, mixed with the creation day; for no password, the day alone.
     const auto day = static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(created)));
-    for (int i = 0; i < 40; i += 4) {
-        put16(p + 0x42 + i, 0);
-        put16(p + 0x42 + i + 2, day & 0xffff);
-    }
+    for (int i = 0; i < 40; i += 4)
+        put32(p + 0x42 + i, day);
     put16(p + 0x6a, 0x21aa);
     put16(p + 0x6e, kGeneralSortOrder);
     putDouble(p + 0x72, created);

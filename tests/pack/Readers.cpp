@@ -248,6 +248,9 @@ ReadTable readWithMdbReader(const QString& database, const QString& table)
         return result;
     }
     const QJsonObject doc = QJsonDocument::fromJson(r.out).object();
+    if (!doc["password"].isNull())
+        result.password = doc["password"].toString();
+    result.created = QDateTime::fromString(doc["created"].toString(), Qt::ISODateWithMs);
     for (const QJsonValue& t : doc["tables"].toArray())
         result.tables << t.toString();
     const QJsonArray columns = doc["columns"].toArray();

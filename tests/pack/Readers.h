@@ -3,6 +3,7 @@
 // directly, mdbtools' command line programs, and the mdb-reader package under node.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -20,6 +21,9 @@ struct ReadTable
     // Null is an invalid QVariant; numbers are doubles; long binaries are QByteArray.
     std::vector<std::vector<QVariant>> rows;
     QString warnings; // anything the reader printed on stderr
+    // From the header page, mdb-reader only: null when there is no password.
+    QVariant password;
+    QDateTime created;
 };
 
 ReadTable readWithLibmdb(const QString& database, const QString& table);

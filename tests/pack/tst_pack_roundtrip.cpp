@@ -284,6 +284,12 @@ private slots:
         QFile a(folder.filePath("a.mdb")), b(folder.filePath("b.mdb"));
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         QVERIFY(a.readAll() == b.readAll());
+
+        // The date goes into the header, and into the password field as Access mixes them.
+        const ReadTable header = readWithMdbReader(folder.filePath("a.mdb"), "tblImages");
+        QVERIFY2(header.warnings.isEmpty(), qPrintable(header.warnings));
+        QCOMPARE(header.created, QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC));
+        QVERIFY2(!header.password.isValid(), qPrintable(header.password.toString()));
     }
 
     void forceReplaces()

@@ -1,5 +1,5 @@
 // Reads a Tavrello picture database with mdb-reader and prints it as JSON on stdout:
-// { "tables": [...], "columns": [{ "name", "type" }], "rows": [{ column: value }] }
+// { "tables": [...], "password", "created", "columns": [{ "name", "type" }], "rows": [{ column: value }] }
 // Long binary values come out as { "base64": "..." }, so the test can compare them byte for byte.
 // Usage: node read.mjs DATABASE.mdb TABLE
 import { readFileSync } from "node:fs";
@@ -22,6 +22,8 @@ const rows = table.getData().map((row) => {
 process.stdout.write(
     JSON.stringify({
         tables: reader.getTableNames({ systemTables: true }),
+        password: reader.getPassword(),
+        created: reader.getCreationDate()?.toISOString() ?? null,
         columns: table.getColumns().map((c) => ({ name: c.name, type: c.type })),
         rowCount: table.rowCount,
         rows,
