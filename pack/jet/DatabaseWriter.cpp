@@ -653,7 +653,11 @@ void DatabaseWriter::State::writeDefinition(const Table& table)
     put16(p + 43, static_cast<unsigned>(table.varColumns));
     put16(p + 45, columnCount);
     put32(p + 55, addMapRow(table.dataPages));
-    put32(p + 59, addMapRow({}));
+    // Pages with room for more rows: only the last one, which the writer never got to fill.
+    std::vector<std::uint32_t> roomy;
+    if (!table.dataPages.empty())
+        roomy.push_back(table.dataPages.back());
+    put32(p + 59, addMapRow(roomy));
 
     // Access lists a system table's columns alphabetically and a user table's in column order;
     // readers sort by column number either way.
