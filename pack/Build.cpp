@@ -200,6 +200,8 @@ BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool 
             writer.addRow(table, row);
         }
         writer.finish();
+    } catch (const jet::WriteError& e) {
+        throw std::runtime_error(output.toStdString() + ": " + e.what());
     } catch (const jet::Error& e) {
         throw InputError(output, QString::fromStdString(e.what()));
     }

@@ -47,6 +47,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The file could not be written (disk full, I/O error): nothing to do with what went in.
+class WriteError : public Error
+{
+public:
+    using Error::Error;
+};
+
 // The bytes of one long value, handed over a piece at a time.
 class LongValueSource
 {

@@ -85,7 +85,7 @@ void PageFile::writeAt(std::uint64_t offset, const char* bytes, std::size_t leng
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw Error(std::string("cannot write: ") + std::strerror(errno));
+            throw WriteError(std::string("cannot write: ") + std::strerror(errno));
         }
         bytes += n;
         length -= static_cast<std::size_t>(n);

@@ -4,9 +4,12 @@
 #include "Readers.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
 
 using namespace packtest;
 
@@ -179,6 +182,32 @@ private slots:
             QVERIFY(kept.open(QIODevice::ReadOnly));
             QCOMPARE(kept.readAll(), QByteArray("keep me"));
         }
+    }
+
+    // A write that fails halfway (the file size limit stands in for a full disk): status 1,
+    // one line, and the half-written file gone.
+    void writeFails()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        writeFile(dir.filePath("a.jpg"), QByteArray(300'000, 'a'));
+        writeFile(dir.filePath("b.jpg"), QByteArray(300'000, 'b'));
+        writeFile(dir.filePath("manifest.json"), manifest(pair(1)).toUtf8());
+        QProcess p;
+        p.setWorkingDirectory(folder.path());
+        p.setChildProcessModifier([] {
+            const rlimit limit{256 * 1024, 256 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        p.start(TAVRELLO_PACK, {"build", "manifest.json", "-o", "out.mdb"});
+        QVERIFY(p.waitForFinished(-1));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QByteArray err = p.readAllStandardError();
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.contains("out.mdb") && err.contains("cannot write"), err.constData());
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"a.jpg", "b.jpg", "manifest.json"}));
     }
 
     void badArguments_data()
