@@ -109,6 +109,29 @@ private slots:
         QCOMPARE(back.rows[0][0].toByteArray(), bytes);
     }
 
+    // Yes/No columns have no bytes in the row; Null is for the other columns only.
+    void yesNoAndNulls()
+    {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        {
+            jet::DatabaseWriter writer(file.handle());
+            using T = jet::ColumnType;
+            const auto t = writer.addTable(
+                "t", {{"flag", T::Boolean}, {"n", T::Integer}, {"other", T::Boolean}, {"x", T::Double}});
+            const jet::Value first[] = {std::int64_t{1}, jet::Null{}, std::int64_t{0}, 2.5};
+            const jet::Value second[] = {std::int64_t{0}, std::int64_t{-7}, std::int64_t{1}, jet::Null{}};
+            writer.addRow(t, first);
+            writer.addRow(t, second);
+            writer.finish();
+        }
+        const ReadTable back = readWithMdbTools(file.fileName(), "t");
+        QVERIFY2(back.warnings.isEmpty(), qPrintable(back.warnings));
+        QCOMPARE(back.rows.size(), std::size_t{2});
+        QCOMPARE(back.rows[0], (std::vector<QVariant>{1.0, QVariant(), 0.0, 2.5}));
+        QCOMPARE(back.rows[1], (std::vector<QVariant>{0.0, -7.0, 1.0, QVariant()}));
+    }
+
     void refuses_data()
     {
         QTest::addColumn<int>("which");
