@@ -21,7 +21,7 @@ namespace {
 
 using Coordinates = std::array<std::optional<double>, 16>;
 
-struct PairSpec
+struct TestPair
 {
     int id;
     int level;
@@ -34,7 +34,7 @@ struct Case
 {
     QString units = "twips";
     QString coordinateType = "long";
-    std::vector<PairSpec> pairs;
+    std::vector<TestPair> pairs;
 };
 
 Coordinates someCoordinates(int seed)
@@ -45,7 +45,7 @@ Coordinates someCoordinates(int seed)
     return c;
 }
 
-PairSpec pictures(int id, std::optional<qint64> original, std::optional<qint64> modified)
+TestPair pictures(int id, std::optional<qint64> original, std::optional<qint64> modified)
 {
     return {id, 1 + id % 3, original, modified, someCoordinates(id)};
 }
@@ -80,7 +80,7 @@ private:
         QDir(folder).mkpath("pictures");
         QJsonArray pairs;
         std::vector<std::vector<QVariant>> expected;
-        for (const PairSpec& p : c.pairs) {
+        for (const TestPair& p : c.pairs) {
             QJsonObject o{{"id", p.id}, {"level", p.level}};
             std::vector<QVariant> row{double(p.id), double(p.level)};
             int which = 0;
@@ -201,11 +201,11 @@ private slots:
         }
         {
             Case c;
-            PairSpec p = pictures(4, 10, 10);
+            TestPair p = pictures(4, 10, 10);
             p.coordinates[0].reset();
             p.coordinates[7].reset();
             p.coordinates[15].reset();
-            PairSpec all = pictures(5, 10, 10);
+            TestPair all = pictures(5, 10, 10);
             for (auto& v : all.coordinates)
                 v.reset();
             c.pairs = {p, all};
@@ -219,7 +219,7 @@ private slots:
         for (const auto& [type, extremes] : types) {
             Case c;
             c.coordinateType = type;
-            PairSpec p = pictures(6, 300, 300);
+            TestPair p = pictures(6, 300, 300);
             for (std::size_t i = 0; i < extremes.size(); ++i)
                 p.coordinates[i] = extremes[i];
             c.pairs = {p, pictures(7, 1, 1)};
