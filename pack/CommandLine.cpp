@@ -36,7 +36,7 @@ void printErr(const QString& text)
 QString programHelp()
 {
     QString text = QStringLiteral("Usage: %1 COMMAND [ARGUMENTS...]\n\n"
-                                  "Builds and inspects Tavrello's picture database.\n\n"
+                                  "Builds Tavrello's picture database.\n\n"
                                   "Commands:\n")
                        .arg(kProgram);
     for (const Command& c : kCommands)
