@@ -322,8 +322,7 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
         throw fail("the definition of table " + r.tableName + " can't be read");
     // libmdb walks the table's pages through its usage map without checking that the map was
     // found or is long enough for its own header; a damaged file crashed it there.
-    if (!r.table->usage_map || r.table->map_sz < 1
-        || (r.table->usage_map[0] == 0 && r.table->map_sz < 5))
+    if (!detail::walkableTable(r.table))
         throw fail("the page map of table " + r.tableName + " is missing");
     if (!mdb_read_columns(r.table) || r.table->num_cols == 0 || r.table->num_cols > MDB_MAX_COLS
         || r.table->columns->len != r.table->num_cols)
