@@ -3,7 +3,10 @@
 #include "Database.h"
 #include "StoreError.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <vector>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -55,6 +58,57 @@ Database::~Database()
 std::string damaged(const std::string& path, const std::string& what)
 {
     return "The database file " + path + " is damaged (" + what + ").";
+}
+
+bool walkableTable(const MdbTableDef* table)
+{
+    return table && table->usage_map && table->map_sz >= 1 && !(table->usage_map[0] == 0 && table->map_sz < 5);
+}
+
+bool readCatalog(MdbHandle* mdb)
+{
+    if (mdb->catalog)
+        mdb_free_catalog(mdb);
+    mdb->catalog = g_ptr_array_new();
+    mdb->num_catalog = 0;
+
+    // The catalog is itself a table, MSysObjects, whose definition is always on page 2.
+    MdbCatalogEntry objects {};
+    objects.mdb = mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2;
+    g_strlcpy(objects.object_name, "MSysObjects", sizeof objects.object_name);
+    MdbTableDef* table = mdb_read_table(&objects);
+    if (!table)
+        return false;
+    if (!mdb_read_columns(table) || !walkableTable(table)) {
+        mdb_free_tabledef(table);
+        return false;
+    }
+    const std::size_t size = std::max<std::size_t>(mdb->bind_size, MDB_BIND_SIZE) + 1;
+    std::vector<char> id(size), name(size), type(size), flags(size);
+    char idName[] = "Id", nameName[] = "Name", typeName[] = "Type", flagsName[] = "Flags";
+    if (mdb_bind_column_by_name(table, idName, id.data(), nullptr) == -1
+        || mdb_bind_column_by_name(table, nameName, name.data(), nullptr) == -1
+        || mdb_bind_column_by_name(table, typeName, type.data(), nullptr) == -1
+        || mdb_bind_column_by_name(table, flagsName, flags.data(), nullptr) == -1) {
+        mdb_free_tabledef(table);
+        return false;
+    }
+    mdb_rewind_table(table);
+    while (mdb_fetch_row(table)) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+        entry->mdb = mdb;
+        // Bounded: a damaged name longer than the entry's field must not run past it.
+        g_strlcpy(entry->object_name, name.data(), sizeof entry->object_name);
+        entry->object_type = static_cast<int>(std::strtol(type.data(), nullptr, 10) & 0x7f);
+        entry->table_pg = static_cast<unsigned long>(std::strtol(id.data(), nullptr, 10) & 0x00ffffff);
+        entry->flags = static_cast<int>(std::strtol(flags.data(), nullptr, 10));
+        g_ptr_array_add(mdb->catalog, entry);
+        mdb->num_catalog++;
+    }
+    mdb_free_tabledef(table);
+    return true;
 }
 
 } // namespace detail
@@ -181,7 +235,7 @@ void Connection::Open(const std::string& connectionString)
         throw StoreError(detail::damaged(path, "it can't be opened as a Jet database"));
     }
     // The catalog is read once; reading it again would free the entries that open tables point to.
-    if (!mdb_read_catalog(db->mdb, MDB_TABLE)) {
+    if (!detail::readCatalog(db->mdb)) {
         db->lastLibraryMessage = quiet.text();
         throw StoreError(detail::damaged(path, "its table of contents can't be read"));
     }

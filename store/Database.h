@@ -57,6 +57,15 @@ struct Database
 // The sentence for a damaged file, used by everything that finds the damage.
 std::string damaged(const std::string& path, const std::string& what);
 
+// libmdb walks a table's pages through its usage map without checking that the map was found or
+// is long enough for its own header. False for a table whose rows can't be walked safely.
+bool walkableTable(const MdbTableDef* table);
+
+// Fills mdb->catalog with the file's objects like mdb_read_catalog, but without their property
+// lists: libmdb's parser of those loops forever on a zero-length record, and the game needs no
+// properties. False when the catalog table can't be read.
+bool readCatalog(MdbHandle* mdb);
+
 } // namespace store::detail
 
 #include "Connection.h"

@@ -313,9 +313,17 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
         db->lastLibraryMessage = quiet.text();
         return StoreError(detail::damaged(path, what));
     };
+    // The definition must be a table definition page inside the file before libmdb parses it.
+    if (entry->table_pg == 0 || entry->table_pg >= db->pageCount
+        || mdb_read_pg(mdb, entry->table_pg) != static_cast<ssize_t>(db->pageSize) || mdb->pg_buf[0] != MDB_PAGE_TABLE)
+        throw fail("the definition of table " + r.tableName + " is missing");
     r.table = mdb_read_table(entry);
     if (!r.table)
         throw fail("the definition of table " + r.tableName + " can't be read");
+    // libmdb walks the table's pages through its usage map without checking that the map was
+    // found or is long enough for its own header; a damaged file crashed it there.
+    if (!detail::walkableTable(r.table))
+        throw fail("the page map of table " + r.tableName + " is missing");
     if (!mdb_read_columns(r.table) || r.table->num_cols == 0 || r.table->num_cols > MDB_MAX_COLS
         || r.table->columns->len != r.table->num_cols)
         throw fail("the fields of table " + r.tableName + " can't be read");
