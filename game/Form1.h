@@ -88,6 +88,7 @@ private:
     void connectEvents();
     void centreOnScreen();
     void loadPair(support::ErrorTrap& trap, int firstLine);
+    void hideMarkers();
     QString programFile(const QString& name) const;
 
     QString m_programDir;

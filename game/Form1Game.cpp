@@ -63,6 +63,15 @@ void clearPicture(PictureBox& box)
 
 } // namespace
 
+// Hides the markers of the left picture, then those of the right one.
+void Form1::hideMarkers()
+{
+    for (ShapeMarker* marker : Shape1)
+        marker->hide();
+    for (ShapeMarker* marker : Shape2)
+        marker->hide();
+}
+
 void Form1::PushButton1_Click()
 {
     // A press that arrives while the button's own press runs (in one of its yields), or while the
@@ -115,12 +124,7 @@ void Form1::PushButton1_Click()
         trap.run(170, [&] { Frame1->setEnabled(true); });
         trap.run(172, [&] { clearPicture(*Picture2); });
         trap.run(174, [&] { clearPicture(*Picture3); });
-        trap.run(176, [&] {
-            for (ShapeMarker* marker : Shape1)
-                marker->hide();
-            for (ShapeMarker* marker : Shape2)
-                marker->hide();
-        });
+        trap.run(176, [&] { hideMarkers(); });
     }
 }
 
@@ -209,12 +213,7 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
     });
     trap.run(130, [&] { clearPicture(*Picture2); });
     trap.run(132, [&] { clearPicture(*Picture3); });
-    trap.run(134, [&] {
-        for (ShapeMarker* marker : Shape1)
-            marker->hide();
-        for (ShapeMarker* marker : Shape2)
-            marker->hide();
-    });
+    trap.run(134, [&] { hideMarkers(); });
     trap.run(136, [&] { object(ImageRecordset).MoveNext(); });
     if (trap.test(138, [&] { return !object(ImageRecordset).Eof(); })) {
         // The next pair; the game button waits until it is on screen.
