@@ -8,9 +8,6 @@
 #include "store/Recordset.h"
 #include "store/StoreError.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtEndian>
 
 using namespace store;
@@ -21,13 +18,6 @@ namespace {
 constexpr quint32 kChainSize = 9001;  // spread over several pages
 constexpr quint32 kSingleSize = 3001; // fits one page
 constexpr quint32 kInlineSize = 5;    // kept in the row
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QByteArray le32(quint32 v)
 {
@@ -67,18 +57,8 @@ void TestDamaged::initTestCase()
     put(m_source.filePath("chain.bin"), QByteArray(int(kChainSize), 'c'));
     put(m_source.filePath("single.bin"), QByteArray(int(kSingleSize), 's'));
     put(m_source.filePath("inline.bin"), QByteArray(int(kInlineSize), 'i'));
-    QJsonArray diffs;
-    for (int k = 0; k < 4; ++k)
-        diffs.append(QJsonObject { { "x1", 1 }, { "y1", 2 }, { "x2", 3 }, { "y2", 4 } });
-    QJsonArray pairs {
-        QJsonObject { { "id", 1 }, { "level", 1 }, { "original", "chain.bin" }, { "modified", "single.bin" }, { "differences", diffs } },
-        QJsonObject { { "id", 2 }, { "level", 2 }, { "original", "inline.bin" }, { "modified", "inline.bin" }, { "differences", diffs } },
-    };
-    put(m_source.filePath("m.json"),
-        QJsonDocument(QJsonObject { { "units", "twips" }, { "coordinate_type", "long" }, { "pairs", pairs } }).toJson());
-    QProcess p;
-    p.start(TAVRELLO_PACK_EXE, { "build", m_source.filePath("m.json"), "-o", m_source.filePath("dbImages.mdb") });
-    QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+    QVERIFY(pack(m_source, "long",
+                 { { 1, 1, "chain.bin", "single.bin", fourRects(0) }, { 2, 2, "inline.bin", "inline.bin", fourRects(0) } }));
     QFile f(m_source.filePath("dbImages.mdb"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     m_clean = f.readAll();
