@@ -320,12 +320,9 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
     r.table = mdb_read_table(entry);
     if (!r.table)
         throw fail("the definition of table " + r.tableName + " can't be read");
-    // libmdb walks the table's pages through its usage map without checking that the map was
-    // found or is long enough for its own header; a damaged file crashed it there.
-    if (!detail::walkableTable(r.table))
-        throw fail("the page map of table " + r.tableName + " is missing");
-    if (!mdb_read_columns(r.table) || r.table->num_cols == 0 || r.table->num_cols > MDB_MAX_COLS
-        || r.table->columns->len != r.table->num_cols)
+    if (!detail::usableTable(r.table))
+        throw fail("the definition of table " + r.tableName + " is malformed");
+    if (!mdb_read_columns(r.table) || r.table->columns->len != r.table->num_cols)
         throw fail("the fields of table " + r.tableName + " can't be read");
     for (unsigned i = 0; i < r.table->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(r.table->columns, i));

@@ -46,6 +46,8 @@ private slots:
     void initTestCase();
     void damagedPicture_data();
     void damagedPicture();
+    void damagedDefinition_data();
+    void damagedDefinition();
 
 private:
     QTemporaryDir m_source;
@@ -152,6 +154,42 @@ void TestDamaged::damagedPicture()
     const QString second = dir.filePath("mod.jpg");
     WriteFieldToFile(rs.Fields(other), second.toStdString());
     QCOMPARE(QFileInfo(second).size(), rs.Fields(other).ActualSize());
+}
+
+void TestDamaged::damagedDefinition_data()
+{
+    QTest::addColumn<int>("at"); // offset in the Jet 4 table definition page of tblImages
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray fields(2, 0);
+    qToLittleEndian<quint16>(300, fields.data());
+    QTest::newRow("more fields than a row can hold") << 45 << fields;
+    QTest::newRow("index count that overflows the field offset") << 51 << le32(0x7fffffff);
+    QTest::newRow("page map on a page past the end") << 55 << le32(0x7fffff00);
+    QTest::newRow("page map on the header page") << 55 << le32(0x00000001);
+}
+
+void TestDamaged::damagedDefinition()
+{
+    QFETCH(int, at);
+    QFETCH(QByteArray, bytes);
+    // The definition page is the one naming the picture fields (Jet 4 names are UTF-16).
+    QString utf16 = "original_image";
+    const QByteArray needle(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2);
+    const qsizetype hit = m_clean.indexOf(needle);
+    QVERIFY(hit > 0);
+    QByteArray file = m_clean;
+    file.replace(hit / 4096 * 4096 + at, bytes.size(), bytes);
+    QTemporaryDir dir;
+    put(dir.filePath("dbImages.mdb"), file);
+    Connection c;
+    c.Open(connectionString(dir.path()));
+    Recordset rs;
+    try {
+        rs.Open("select * from tblImages where level=1 order by id", c, 3, 3);
+        QFAIL("Open did not throw");
+    } catch (const StoreError& e) {
+        QVERIFY2(QString(e.what()).contains("damaged"), e.what());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDamaged)
