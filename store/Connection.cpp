@@ -65,6 +65,7 @@ bool usableTable(const MdbTableDef* table)
     // Access itself allows 255 fields and 32 indexes per table.
     return table && table->num_cols >= 1 && table->num_cols <= MDB_MAX_COLS && table->num_real_idxs <= 256
            && table->num_idxs <= 256 && table->usage_map && table->map_sz >= 1
+           && table->usage_map[0] <= 1 // of another map type libmdb scans every page and loses the row's page
            && !(table->usage_map[0] == 0 && table->map_sz < 5);
 }
 
