@@ -143,6 +143,9 @@ bool lessValue(const FieldValue& a, const FieldValue& b)
     return a.compare(b.toDouble()) == std::partial_ordering::less;
 }
 
+// The where clause compares with a whole number. Integer columns compare exactly; for the others
+// the number goes through a double, so both directions are tested: the first alone would take
+// 2^53 as equal to 2^53 + 1.
 bool equalsInteger(const FieldValue& v, std::int64_t n)
 {
     if (const auto* i = std::get_if<std::int64_t>(&v.storage()))
