@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,12 +42,14 @@ void watch(const QByteArray& temporary)
     g_havePending = 1;
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         std::signal(sig, removePendingAndDie);
+    // Past a file size limit, a failed write is easier to clean up after than a dead process.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void unwatch()
 {
     g_havePending = 0;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ})
         std::signal(sig, SIG_DFL);
 }
 
@@ -98,7 +101,7 @@ void AtomicFile::commit()
     if (::fdatasync(m_fd) != 0) {
         const QString why = systemError();
         discard();
-        throw InputError(m_path, "cannot write: " + why);
+        throw std::runtime_error((m_path + ": cannot write: " + why).toStdString());
     }
     const QByteArray target = QFile::encodeName(m_path);
     int result;
@@ -115,11 +118,13 @@ void AtomicFile::commit()
         }
     }
     if (result != 0) {
-        const QString why = errno == EEXIST ? QStringLiteral("appeared while the database was being "
-                                                             "written; left alone")
-                                            : "cannot move into place: " + systemError();
+        if (errno == EEXIST) {
+            discard();
+            throw InputError(m_path, "appeared while the database was being written; left alone");
+        }
+        const QString why = systemError();
         discard();
-        throw InputError(m_path, why);
+        throw std::runtime_error((m_path + ": cannot move into place: " + why).toStdString());
     }
     ::close(m_fd);
     m_fd = -1;

@@ -16,7 +16,8 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     int fd() const { return m_fd; }
-    // Flushes to disk and moves the file into place. Throws InputError on failure.
+    // Flushes to disk and moves the file into place. Throws std::runtime_error when the disk
+    // fails us, InputError when someone else created the file meanwhile.
     void commit();
 
 private:

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -44,29 +45,50 @@ public:
     void read(char* into, std::int64_t length) override
     {
         while (length > 0) {
-            const ssize_t n = ::read(m_fd, into, static_cast<std::size_t>(length));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                throw InputError(m_path, "cannot read: " + systemError());
-            if (n == 0)
-                throw InputError(m_path, "became shorter while being read");
+            if (m_start == m_end)
+                refill();
+            const std::int64_t n = std::min<std::int64_t>(length, m_end - m_start);
+            std::memcpy(into, m_buffer.data() + m_start, static_cast<std::size_t>(n));
+            m_start += n;
             into += n;
             length -= n;
-            m_done += n;
         }
-        if (m_done == m_size) {
+        if (delivered() == m_size) {
             char extra;
-            if (::read(m_fd, &extra, 1) > 0)
+            if (m_start < m_end || ::read(m_fd, &extra, 1) > 0)
                 throw InputError(m_path, "grew while being read");
         }
     }
 
 private:
+    std::int64_t delivered() const { return m_fileRead - (m_end - m_start); }
+    // Pages are filled 4 KiB at a time; the file is read in larger blocks, fewer system calls.
+    void refill()
+    {
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(m_buffer.size()), m_size - m_fileRead));
+        if (want == 0)
+            throw InputError(m_path, "became shorter while being read");
+        ssize_t n;
+        do
+            n = ::read(m_fd, m_buffer.data(), want);
+        while (n < 0 && errno == EINTR);
+        if (n < 0)
+            throw InputError(m_path, "cannot read: " + systemError());
+        if (n == 0)
+            throw InputError(m_path, "became shorter while being read");
+        m_start = 0;
+        m_end = n;
+        m_fileRead += n;
+    }
+
     QString m_path;
     int m_fd = -1;
     std::int64_t m_size = 0;
-    std::int64_t m_done = 0;
+    std::int64_t m_fileRead = 0;
+    std::vector<char> m_buffer = std::vector<char>(256 * 1024);
+    std::int64_t m_start = 0;
+    std::int64_t m_end = 0;
 };
 
 constexpr qint64 kMaxPicture = jet::kMaxLongValueSize; // 16 MiB - 1
@@ -178,6 +200,8 @@ BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool 
             writer.addRow(table, row);
         }
         writer.finish();
+    } catch (const jet::WriteError& e) {
+        throw std::runtime_error(output.toStdString() + ": " + e.what());
     } catch (const jet::Error& e) {
         throw InputError(output, QString::fromStdString(e.what()));
     }

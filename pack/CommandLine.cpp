@@ -1,6 +1,10 @@
 #include "CommandLine.h"
 
 #include "Build.h"
+#include "Check.h"
+#include "Extract.h"
+#include "List.h"
+#include "generate/Generate.h"
 #include "InputError.h"
 
 #include <QCoreApplication>
@@ -14,6 +18,10 @@ namespace {
 // Adding a command is adding its line here.
 constexpr Command kCommands[] = {
     {"build", "write a picture database from a manifest", &runBuild},
+    {"list", "print the pairs of a database, one line each", &runList},
+    {"extract", "take a database apart into pictures and a manifest", &runExtract},
+    {"check", "find pairs that can't be played fairly", &runCheck},
+    {"generate", "make a pair from a photo and add it to a manifest", &generate::runGenerate},
 };
 
 constexpr const char* kProgram = "tavrello-pack";
@@ -28,7 +36,7 @@ void printErr(const QString& text)
 QString programHelp()
 {
     QString text = QStringLiteral("Usage: %1 COMMAND [ARGUMENTS...]\n\n"
-                                  "Builds and inspects Tavrello's picture database.\n\n"
+                                  "Builds Tavrello's picture database.\n\n"
                                   "Commands:\n")
                        .arg(kProgram);
     for (const Command& c : kCommands)

@@ -16,7 +16,8 @@ struct Command
     int (*run)(const QStringList& arguments);
 };
 
-// Exit status for anything wrong with the arguments or the input files.
+// Exit status for anything wrong with the arguments or the input files; 1 is for the rest
+// (a full disk, say).
 inline constexpr int kBadInput = 2;
 
 std::span<const Command> commands();

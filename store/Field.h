@@ -19,6 +19,11 @@ public:
 
     // Null, or the number as stored. Throws StoreError for a binary column or an invalid handle.
     FieldValue Value() const;
+    // True when the current row holds no value in this field (numbers and pictures alike).
+    bool IsNull() const;
+    // The column's type as its Jet name: "byte", "integer", "long", "currency", "single",
+    // "double", "decimal", "boolean", "date", "text", "memo", "long binary", "binary", "other".
+    std::string TypeName() const;
     // Length of a binary value in bytes (0 for Null).
     long ActualSize() const;
     // The next up to n bytes of a binary value, continuing where the previous call stopped;

@@ -504,6 +504,35 @@ FieldValue Field::Value() const
     return d->cell().value;
 }
 
+bool Field::IsNull() const
+{
+    if (!d)
+        throw StoreError("The field does not belong to any record set.");
+    return d->cell().null;
+}
+
+std::string Field::TypeName() const
+{
+    if (!d)
+        throw StoreError("The field does not belong to any record set.");
+    switch (d->recordset().columns[d->column].type) {
+    case MDB_BOOL: return "boolean";
+    case MDB_BYTE: return "byte";
+    case MDB_INT: return "integer";
+    case MDB_LONGINT: return "long";
+    case MDB_MONEY: return "currency";
+    case MDB_FLOAT: return "single";
+    case MDB_DOUBLE: return "double";
+    case MDB_DATETIME: return "date";
+    case MDB_NUMERIC: return "decimal";
+    case MDB_TEXT: return "text";
+    case MDB_MEMO: return "memo";
+    case MDB_OLE: return "long binary";
+    case MDB_BINARY: return "binary";
+    default: return "other";
+    }
+}
+
 long Field::ActualSize() const
 {
     if (!d)

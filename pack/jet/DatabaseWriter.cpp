@@ -258,10 +258,9 @@ std::vector<ColumnDef> msysObjectsColumns()
 }
 std::vector<ColumnDef> msysAcesColumns()
 {
-    // FInheritable is a Yes/No column; it is declared as Byte here because this writer never
-    // puts a row in MSysACEs and has no use for bit-in-null-mask columns otherwise.
     using T = ColumnType;
-    return {{"ObjectId", T::Long}, {"SID", T::Binary}, {"ACM", T::Long}, {"FInheritable", T::Byte}};
+    return {{"ObjectId", T::Long}, {"SID", T::Binary}, {"ACM", T::Long},
+            {"FInheritable", T::Boolean}};
 }
 std::vector<ColumnDef> msysQueriesColumns()
 {
@@ -303,9 +302,10 @@ Table makeTable(const QString& name, std::vector<ColumnDef> defs, bool system)
             if (defs[k].name.compare(c.def.name, Qt::CaseInsensitive) == 0)
                 throw Error("column " + quoted(c.def.name) + " appears twice");
         c.number = static_cast<std::uint16_t>(i);
-        c.fixed = fixedSize(c.def.type) > 0;
+        c.fixed = fixedSize(c.def.type) > 0 || c.def.type == ColumnType::Boolean;
         if (c.fixed) {
-            c.fixedOffset = static_cast<std::uint16_t>(t.fixedBytes);
+            // A Yes/No column takes no room in the row, and sits at offset 0 like in Access.
+            c.fixedOffset = static_cast<std::uint16_t>(fixedSize(c.def.type) ? t.fixedBytes : 0);
             t.fixedBytes += fixedSize(c.def.type);
         } else {
             c.varIndex = static_cast<std::uint16_t>(t.varColumns++);
@@ -466,6 +466,17 @@ QByteArray DatabaseWriter::State::encodeRow(Table& table, std::span<const Value>
     for (std::size_t i = 0; i < values.size(); ++i) {
         Column& c = table.columns[i];
         const Value& v = values[i];
+        if (c.def.type == ColumnType::Boolean) {
+            // A Yes/No value is its bit in the null mask.
+            const auto* n = std::get_if<std::int64_t>(&v);
+            if (!n || (*n != 0 && *n != 1))
+                throw Error("column " + quoted(c.def.name) + " of table " + quoted(table.name) +
+                            ": needs 0 or 1");
+            if (*n)
+                nullMask[c.number / 8] =
+                    static_cast<char>(nullMask[c.number / 8] | (1 << (c.number % 8)));
+            continue;
+        }
         if (std::holds_alternative<Null>(v))
             continue;
         nullMask[c.number / 8] = static_cast<char>(nullMask[c.number / 8] | (1 << (c.number % 8)));
@@ -475,6 +486,8 @@ QByteArray DatabaseWriter::State::encodeRow(Table& table, std::span<const Value>
         };
         char* at = fixed.data() + c.fixedOffset;
         switch (c.def.type) {
+        case ColumnType::Boolean:
+            break;
         case ColumnType::Byte:
         case ColumnType::Integer:
         case ColumnType::Long: {
@@ -653,7 +666,11 @@ void DatabaseWriter::State::writeDefinition(const Table& table)
     put16(p + 43, static_cast<unsigned>(table.varColumns));
     put16(p + 45, columnCount);
     put32(p + 55, addMapRow(table.dataPages));
-    put32(p + 59, addMapRow({}));
+    // Pages with room for more rows: only the last one, which the writer never got to fill.
+    std::vector<std::uint32_t> roomy;
+    if (!table.dataPages.empty())
+        roomy.push_back(table.dataPages.back());
+    put32(p + 59, addMapRow(roomy));
 
     // Access lists a system table's columns alphabetically and a user table's in column order;
     // readers sort by column number either way.
@@ -691,6 +708,8 @@ void DatabaseWriter::State::writeDefinition(const Table& table)
         put8(e + 16, !table.system && text ? 0x01 : 0x00);
         put16(e + 21, c->fixed ? c->fixedOffset : 0);
         unsigned size = static_cast<unsigned>(fixedSize(c->def.type));
+        if (c->def.type == ColumnType::Boolean)
+            size = 1;
         if (c->def.type == ColumnType::Text || c->def.type == ColumnType::Binary)
             size = 510;
         put16(e + 23, size);
@@ -747,12 +766,10 @@ void DatabaseWriter::State::writeHeader()
         put32(p + 0x18 + 4 * i, leading[i]);
     put16(p + 0x3c, 1252); // code page
     const double created = jetDate(options.created);
-    // An empty password, which Access stores mixed with the creation day.
+    // The password, mixed with the creation day; for no password, the day alone.
     const auto day = static_cast<std::uint32_t>(static_cast<std::int64_t>(std::floor(created)));
-    for (int i = 0; i < 40; i += 4) {
-        put16(p + 0x42 + i, 0);
-        put16(p + 0x42 + i + 2, day & 0xffff);
-    }
+    for (int i = 0; i < 40; i += 4)
+        put32(p + 0x42 + i, day);
     put16(p + 0x6a, 0x21aa);
     put16(p + 0x6e, kGeneralSortOrder);
     putDouble(p + 0x72, created);

@@ -23,6 +23,7 @@ inline constexpr int kPageSize = 4096;
 
 // Jet's own type codes; only the ones this writer knows how to lay out.
 enum class ColumnType : std::uint8_t {
+    Boolean = 0x01, // Yes/No: lives in the row's null mask, never Null
     Byte = 0x02,
     Integer = 0x03, // 16-bit
     Long = 0x04,    // 32-bit
@@ -45,6 +46,13 @@ class Error : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The file could not be written (disk full, I/O error): nothing to do with what went in.
+class WriteError : public Error
+{
+public:
+    using Error::Error;
 };
 
 // The bytes of one long value, handed over a piece at a time.
@@ -75,7 +83,7 @@ struct Null
 {
 };
 
-// One cell. Integers go to Byte/Integer/Long, reals to Single/Double, a QDateTime to DateTime,
+// One cell. Integers go to Boolean (0 or 1), Byte/Integer/Long, reals to Single/Double, a QDateTime to DateTime,
 // QByteArray to Binary, QString to Text and Memo, a LongValueSource to LongBinary and Memo.
 using Value = std::variant<Null, std::int64_t, double, QDateTime, QByteArray, QString,
                            LongValueSource*>;

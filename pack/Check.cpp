@@ -1,0 +1,193 @@
+#include "Check.h"
+
+#include "CommandLine.h"
+#include "InputError.h"
+#include "StoredPairs.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+
+namespace pack {
+namespace {
+
+const char* kHelp = "Usage: tavrello-pack check DB [--json]\n\n"
+                    "Reads the database as the game does and reports, per pair and in a summary:\n"
+                    "errors (the pair can't be played fairly): duplicate ids, Null coordinates,\n"
+                    "x1 > x2 or y1 > y2, pictures that don't decode or differ in size, a difference\n"
+                    "reaching outside the picture, a difference with no visible change, changed\n"
+                    "pixels outside every difference; warnings: a level without pairs, pictures cut\n"
+                    "off by the picture box or much smaller than it, overlapping differences.\n"
+                    "Exit status 1 when there are errors, 0 otherwise. --json prints the same as JSON.\n";
+
+// Refuses pictures whose header promises more pixels than any screen shows.
+constexpr int kAllocationLimitMiB = 256;
+
+std::optional<QImage> decode(const std::optional<QByteArray>& bytes, const QString& which,
+                             std::vector<Finding>& findings)
+{
+    if (!bytes) {
+        findings.push_back({Finding::Error, "the " + which + " picture is Null"});
+        return std::nullopt;
+    }
+    QByteArray data = *bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAllocationLimit(kAllocationLimitMiB);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        findings.push_back({Finding::Error, "the " + which + " picture doesn't decode (" + reader.errorString() + ")"});
+        return std::nullopt;
+    }
+    return image;
+}
+
+std::optional<double> corner(const store::FieldValue& v)
+{
+    return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
+}
+
+QString text(const store::FieldValue& v)
+{
+    return QString::fromStdString(v.toString());
+}
+
+void count(CheckReport& report, const std::vector<Finding>& findings)
+{
+    for (const Finding& f : findings)
+        (f.severity == Finding::Error ? report.errors : report.warnings) += 1;
+}
+
+QString severityWord(const Finding& f)
+{
+    return f.severity == Finding::Error ? QStringLiteral("error") : QStringLiteral("warning");
+}
+
+QString plural(int n, const char* word)
+{
+    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(word), n == 1 ? "" : "s");
+}
+
+void printText(const CheckReport& report)
+{
+    QString out;
+    for (const PairReport& pair : report.pairs) {
+        const QString name = QStringLiteral("pair %1 (level %2)").arg(pair.id, pair.level);
+        if (pair.findings.empty())
+            out += name + ": ok\n";
+        for (const Finding& f : pair.findings)
+            out += name + ": " + severityWord(f) + ": " + f.text + '\n';
+    }
+    for (const Finding& f : report.database)
+        out += severityWord(f) + ": " + f.text + '\n';
+    out += QStringLiteral("%1 checked: %2, %3\n")
+               .arg(plural(int(report.pairs.size()), "pair"), plural(report.errors, "error"),
+                    plural(report.warnings, "warning"));
+    printOut(out);
+}
+
+void printJson(const QString& database, const CheckReport& report)
+{
+    const auto split = [](const std::vector<Finding>& findings, Finding::Severity severity) {
+        QJsonArray list;
+        for (const Finding& f : findings)
+            if (f.severity == severity)
+                list.append(f.text);
+        return list;
+    };
+    QJsonArray pairs;
+    for (const PairReport& pair : report.pairs)
+        pairs.append(QJsonObject{{"id", pair.id},
+                                 {"level", pair.level},
+                                 {"errors", split(pair.findings, Finding::Error)},
+                                 {"warnings", split(pair.findings, Finding::Warning)}});
+    const QJsonObject root{{"database", database},
+                           {"pairs", pairs},
+                           {"errors", split(report.database, Finding::Error)},
+                           {"warnings", split(report.database, Finding::Warning)},
+                           {"error_count", report.errors},
+                           {"warning_count", report.warnings}};
+    printOut(QString::fromUtf8(QJsonDocument(root).toJson()));
+}
+
+} // namespace
+
+CheckReport checkDatabase(const QString& database)
+{
+    if (!QFileInfo(database).isFile())
+        throw InputError(database, "no such database file");
+    CheckReport report;
+    QMap<QString, int> idCounts;
+    forEachPair(database, [&](const PairRow& row) {
+        const StoredPair numbers = row.numbers();
+        ++idCounts[text(numbers.id)];
+    });
+
+    forEachPair(database, [&](const PairRow& row) {
+        const StoredPair numbers = row.numbers();
+        PairReport pair{text(numbers.id), text(numbers.level), {}};
+        if (idCounts.value(pair.id) > 1)
+            pair.findings.push_back({Finding::Error, QStringLiteral("id %1 is used by %2 pairs")
+                                                         .arg(pair.id)
+                                                         .arg(idCounts.value(pair.id))});
+        if (!numbers.level.isNull() && !(numbers.level.toDouble() >= 1 && numbers.level.toDouble() <= 3))
+            pair.findings.push_back({Finding::Warning, "level " + pair.level + " is never played (levels are 1 to 3)"});
+
+        std::array<StoredRect, 4> rects;
+        for (int k = 0; k < 4; ++k)
+            for (int c = 0; c < 4; ++c)
+                rects[k].corners[c] = corner(numbers.differences[k][c]);
+        const std::vector<Finding> rectFindings = checkRectangles(rects);
+        pair.findings.insert(pair.findings.end(), rectFindings.begin(), rectFindings.end());
+
+        const std::optional<QImage> original = decode(row.original(), QStringLiteral("original"), pair.findings);
+        const std::optional<QImage> modified = decode(row.modified(), QStringLiteral("modified"), pair.findings);
+        if (original && modified) {
+            const std::vector<Finding> pictureFindings = checkPictures(*original, *modified, rects);
+            pair.findings.insert(pair.findings.end(), pictureFindings.begin(), pictureFindings.end());
+        }
+        count(report, pair.findings);
+        report.pairs.push_back(std::move(pair));
+    });
+
+    const char* names[] = {"Easy", "Medium", "Hard"};
+    for (int level = 1; level <= 3; ++level) {
+        if (levelIds(database, level).empty())
+            report.database.push_back({Finding::Warning, QStringLiteral("level %1 (%2) has no pairs: a game there shows "
+                                                                        "empty pictures")
+                                                             .arg(level)
+                                                             .arg(QLatin1String(names[level - 1]))});
+    }
+    count(report, report.database);
+    return report;
+}
+
+int runCheck(const QStringList& arguments)
+{
+    QString database;
+    bool json = false;
+    for (const QString& a : arguments) {
+        if (a == "--help" || a == "-h") {
+            printOut(kHelp);
+            return 0;
+        }
+        if (a == "--json")
+            json = true;
+        else if (a.startsWith('-') || !database.isEmpty())
+            return usageError(QStringLiteral("check: unexpected argument \"%1\" (try check --help)").arg(a));
+        else
+            database = a;
+    }
+    if (database.isEmpty())
+        return usageError("check needs a database file (try check --help)");
+    const CheckReport report = checkDatabase(database);
+    json ? printJson(database, report) : printText(report);
+    return report.errors > 0 ? 1 : 0;
+}
+
+} // namespace pack

@@ -1,0 +1,317 @@
+#include "generate/Internal.h"
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/photo.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace generate::detail {
+
+namespace {
+
+float uniform(std::mt19937& rng, float lo, float hi)
+{
+    return std::uniform_real_distribution<float>(lo, hi)(rng);
+}
+
+bool coin(std::mt19937& rng)
+{
+    return std::uniform_int_distribution<int>(0, 1)(rng) == 1;
+}
+
+cv::Mat grow(const cv::Mat& mask, int radius)
+{
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * radius + 1, 2 * radius + 1));
+    cv::Mat out;
+    cv::dilate(mask, out, kernel);
+    return out;
+}
+
+// How badly `source` fits the picture along the edge of the mask: the mean difference in a thin
+// band across the edge. A structure running through the edge (a cup's rim, a fence) shows up
+// here and would give the edit away as a cut. Poisson blending removes a flat colour offset, so
+// for it only the remainder counts.
+bool seamFits(const cv::Mat& source, const cv::Mat& destination, const cv::Mat& mask, bool poisson)
+{
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
+    cv::Mat outer, inner;
+    cv::dilate(mask, outer, kernel);
+    cv::erode(mask, inner, kernel);
+    const cv::Mat band = outer & ~inner;
+    if (cv::countNonZero(band) == 0)
+        return false;
+    cv::Mat a, b;
+    // Compared blurred: fine texture (leaves, grain) differs pixel by pixel yet hides a seam;
+    // what shows is a broken line or a step in tone, and both survive the blur.
+    source.convertTo(a, CV_32FC3);
+    destination.convertTo(b, CV_32FC3);
+    cv::GaussianBlur(a, a, cv::Size(0, 0), 2.0);
+    cv::GaussianBlur(b, b, cv::Size(0, 0), 2.0);
+    cv::Mat diff = a - b;
+    if (poisson)
+        diff -= cv::mean(diff, band);
+    const cv::Scalar meanAbs = cv::mean(cv::abs(diff), band);
+    constexpr double kSeamLimit = 14.0;
+    return (meanAbs[0] + meanAbs[1] + meanAbs[2]) / 3.0 < kSeamLimit;
+}
+
+// Poisson-blends `source` (window-sized) into `modified` at the window, inside `mask`. Seamless
+// cloning matches the source's colours to the surroundings along the mask edge, so there is no
+// seam to spot; it only writes inside the mask's bounding box, so nothing leaks out of the
+// window.
+bool cloneInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified, const cv::Rect& window)
+{
+    // OpenCV clears the mask's outer pixel row itself and needs room around the mask; a small
+    // empty frame keeps the bounding box it uses equal to ours.
+    constexpr int frame = 3;
+    cv::Mat framed = cv::Mat::zeros(mask.size(), CV_8U);
+    const cv::Rect inner(frame, frame, mask.cols - 2 * frame, mask.rows - 2 * frame);
+    mask(inner).copyTo(framed(inner));
+    const cv::Rect box = cv::boundingRect(framed);
+    if (box.area() < 16 || !seamFits(source, modified(window), framed, true))
+        return false;
+    const cv::Point centre(window.x + box.x + box.width / 2, window.y + box.y + box.height / 2);
+    cv::Mat out;
+    cv::seamlessClone(source, modified, framed, centre, out, cv::NORMAL_CLONE);
+    modified = out;
+    return true;
+}
+
+// Alpha-blends `source` into the window through a feathered mask. For edits whose source is the
+// window itself (mirrored or rescaled) the colours already match, and a plain soft edge keeps
+// the texture crisp where Poisson blending would smear it across strong edges.
+bool featherInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified, const cv::Rect& window)
+{
+    constexpr int frame = 4;
+    cv::Mat alpha = cv::Mat::zeros(mask.size(), CV_32F);
+    const cv::Rect inner(frame, frame, mask.cols - 2 * frame, mask.rows - 2 * frame);
+    mask(inner).convertTo(alpha(inner), CV_32F, 1.0 / 255);
+    if (cv::countNonZero(alpha) < 16)
+        return false;
+    cv::Mat binary = cv::Mat::zeros(mask.size(), CV_8U);
+    mask(inner).copyTo(binary(inner));
+    if (!seamFits(source, modified(window), binary, false))
+        return false;
+    cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 1.5);
+    cv::Mat alpha3;
+    cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha}, alpha3);
+    cv::Mat from, to;
+    source.convertTo(from, CV_32FC3);
+    modified(window).convertTo(to, CV_32FC3);
+    cv::Mat ones(alpha3.size(), CV_32FC3, cv::Scalar::all(1.0));
+    cv::Mat blended = to.mul(ones - alpha3) + from.mul(alpha3);
+    blended.convertTo(modified(window), CV_8UC3);
+    return true;
+}
+
+// Share of the window's rim covered by the object: a discrete object sits inside its window,
+// while a window cut out of a larger structure (a wall, a big fruit) touches it all round and
+// any edit would show the cut.
+double rimTouch(const cv::Mat& object)
+{
+    cv::Mat rim(object.size(), CV_8U, cv::Scalar(255));
+    rim(cv::Rect(2, 2, object.cols - 4, object.rows - 4)).setTo(0);
+    return cv::countNonZero(object & rim) / double(cv::countNonZero(rim));
+}
+
+double objectFraction(const cv::Mat& object)
+{
+    return cv::countNonZero(object) / double(object.total());
+}
+
+cv::Scalar rimColour(const cv::Mat& picture, const cv::Rect& window)
+{
+    cv::Mat rim(window.size(), CV_8U, cv::Scalar(255));
+    const int band = std::max(4, window.width / 10);
+    rim(cv::Rect(band, band, window.width - 2 * band, window.height - 2 * band)).setTo(0);
+    return cv::mean(picture(window), rim);
+}
+
+bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+{
+    cv::Mat patch;
+    c.original(window).convertTo(patch, CV_32FC3, 1.0 / 255);
+    cv::Mat hsv;
+    cv::cvtColor(patch, hsv, cv::COLOR_BGR2HSV);
+    const cv::Scalar mean = cv::mean(hsv, object);
+    // A grey or dark object hardly changes under a hue turn; leave it to another edit.
+    if (mean[1] < 0.25 || mean[2] < 0.15)
+        return false;
+    // Fur, skin, wood and sand (dull oranges and browns) in another hue look painted over;
+    // recolour made things, which tend to be saturated.
+    if (mean[0] >= 10.0 && mean[0] <= 50.0 && mean[1] < 0.6)
+        return false;
+    // ... and must be a thing of its own colour: a patch of a larger surface turned another
+    // colour reads as a stain, not as a different object.
+    const cv::Scalar around = rimColour(c.original, window);
+    const cv::Scalar inside = cv::mean(c.original(window), object);
+    if (cv::norm(inside - around) < 30.0)
+        return false;
+
+    const float turn = uniform(c.rng, c.style.hueMin, c.style.hueMax) * (coin(c.rng) ? 1.f : -1.f);
+    for (int y = 0; y < hsv.rows; ++y) {
+        auto* row = hsv.ptr<cv::Vec3f>(y);
+        for (int x = 0; x < hsv.cols; ++x)
+            row[x][0] = std::fmod(row[x][0] + turn + 360.f, 360.f);
+    }
+    cv::Mat turned;
+    cv::cvtColor(hsv, turned, cv::COLOR_HSV2BGR);
+
+    // A soft edge: a hard mask would leave a rim of the old colour around the object.
+    cv::Mat alpha;
+    object.convertTo(alpha, CV_32F, 1.0 / 255);
+    const double sigma = std::max(1.2, window.width / 45.0);
+    cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), sigma);
+    cv::Mat alpha3;
+    cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha}, alpha3);
+    cv::Mat ones(alpha3.size(), CV_32FC3, cv::Scalar::all(1.0));
+    cv::Mat blended = patch.mul(ones - alpha3) + turned.mul(alpha3);
+    blended.convertTo(modified(window), CV_8UC3, 255.0);
+    return true;
+}
+
+bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+{
+    // Only small things vanish believably; a large hole gets filled with something visibly
+    // invented.
+    if (objectFraction(object) > 0.45)
+        return false;
+    const cv::Mat hole = grow(object, 4);
+    const cv::Mat ring = grow(hole, 6) & ~hole;
+    const int ringPixels = cv::countNonZero(ring);
+    if (ringPixels < 40)
+        return false;
+
+    // Fill the hole with a patch from nearby whose surroundings match the hole's surroundings,
+    // preferring patches without an object of their own.
+    const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
+    const int reach = window.width * 3 / 2;
+    const cv::Rect area = cv::Rect(window.x - reach, window.y - reach, window.width + 2 * reach,
+                                   window.height + 2 * reach) & bounds;
+    cv::Mat ssd;
+    cv::matchTemplate(c.original(area), c.original(window), ssd, cv::TM_SQDIFF, ring);
+    const cv::Rect holeBox = cv::boundingRect(hole) + window.tl();
+    double bestCost = std::numeric_limits<double>::max();
+    cv::Rect best;
+    for (int y = 0; y < ssd.rows; y += 2) {
+        for (int x = 0; x < ssd.cols; x += 2) {
+            const cv::Rect candidate(area.x + x, area.y + y, window.width, window.height);
+            if ((candidate & holeBox).area() > 0)
+                continue;
+            const double perPixel = ssd.at<float>(y, x) / (3.0 * ringPixels);
+            const double cost = perPixel / (25.0 * 25.0) + 0.5 * windowMean(c.analysis.interestSum, candidate);
+            if (cost < bestCost) {
+                bestCost = cost;
+                best = candidate;
+            }
+        }
+    }
+
+    if (best.area() > 0 && bestCost < 2.5)
+        return cloneInto(c.original(best), hole, modified, window);
+
+    // Nothing nearby matches: rebuild the hole from its rim. Fine for small holes in smooth
+    // surroundings, which is what is left at this point.
+    if (objectFraction(object) > 0.2)
+        return false;
+    cv::Mat filled;
+    cv::inpaint(c.original(window), hole, filled, 5, cv::INPAINT_TELEA);
+    filled.copyTo(modified(window));
+    return true;
+}
+
+bool mirror(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+{
+    cv::Mat flipped, flippedObject;
+    cv::flip(c.original(window), flipped, 1);
+    cv::flip(object, flippedObject, 1);
+    // Symmetric things look the same mirrored; the visibility check catches those.
+    return featherInto(flipped, grow(object | flippedObject, 3), modified, window);
+}
+
+bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+{
+    // A detail from elsewhere whose surroundings have the colour of the target's surroundings,
+    // so the blend has little to correct and the detail looks like it belongs.
+    const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
+    const cv::Rect avoid(window.x - window.width / 2, window.y - window.height / 2, window.width * 2, window.height * 2);
+    const cv::Scalar targetRim = rimColour(c.original, window);
+    struct Source { double cost; cv::Rect rect; };
+    std::vector<Source> sources;
+    for (int y = 6; y + window.height + 6 <= bounds.height; y += 6) {
+        for (int x = 6; x + window.width + 6 <= bounds.width; x += 6) {
+            const cv::Rect candidate(x, y, window.width, window.height);
+            if ((candidate & avoid).area() > 0 || !isTextured(c.analysis, candidate))
+                continue;
+            bool clash = false;
+            for (const cv::Rect& other : c.keepOut)
+                clash = clash || (candidate & other).area() > 0;
+            if (clash)
+                continue;
+            const double score = windowScore(c.analysis, candidate);
+            const double rimDistance = cv::norm(rimColour(c.original, candidate) - targetRim) / 255.0;
+            sources.push_back({rimDistance * 3.0 - score, candidate});
+        }
+    }
+    if (sources.empty())
+        return false;
+    std::sort(sources.begin(), sources.end(), [](const Source& a, const Source& b) { return a.cost < b.cost; });
+    const int pick = std::uniform_int_distribution<int>(0, std::min<int>(2, int(sources.size()) - 1))(c.rng);
+    const cv::Rect source = sources[pick].rect;
+    const cv::Mat sourceObject = objectMask(c.original, source);
+    return cloneInto(c.original(source), grow(object | sourceObject, 3), modified, window);
+}
+
+bool resize(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+{
+    const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
+    bool enlarge = coin(c.rng);
+    float factor = enlarge ? uniform(c.rng, c.style.growMin, c.style.growMax)
+                           : uniform(c.rng, c.style.shrinkMin, c.style.shrinkMax);
+    auto sourceRect = [&](float f) {
+        const int side = int(std::lround(double(window.width) / f));
+        const int sideY = int(std::lround(double(window.height) / f));
+        return cv::Rect(window.x + (window.width - side) / 2, window.y + (window.height - sideY) / 2, side, sideY);
+    };
+    cv::Rect from = sourceRect(factor);
+    if ((from & bounds) != from) {
+        // Shrinking needs room around the window; near the border enlarge instead.
+        enlarge = true;
+        factor = uniform(c.rng, c.style.growMin, c.style.growMax);
+        from = sourceRect(factor);
+    }
+
+    // The object mask in the source's frame, then scaled like the picture.
+    cv::Mat objectInFrom = cv::Mat::zeros(from.size(), CV_8U);
+    const cv::Rect overlap = from & window;
+    object(overlap - window.tl()).copyTo(objectInFrom(overlap - from.tl()));
+
+    cv::Mat scaled, scaledObject;
+    cv::resize(c.original(from), scaled, window.size(), 0, 0, enlarge ? cv::INTER_CUBIC : cv::INTER_AREA);
+    cv::resize(objectInFrom, scaledObject, window.size(), 0, 0, cv::INTER_NEAREST);
+    return featherInto(scaled, grow(object | scaledObject, 3), modified, window);
+}
+
+} // namespace
+
+bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window, const cv::Mat& object,
+               bool objectFound, cv::Mat& modified)
+{
+    if (rimTouch(object) > 0.12)
+        return false;
+    // Recolouring or removing a blob that is not an object leaves a stain or a smear.
+    if (!objectFound && (kind == EditKind::Recolour || kind == EditKind::Remove))
+        return false;
+    switch (kind) {
+    case EditKind::Remove: return removeObject(context, window, object, modified);
+    case EditKind::Recolour: return recolour(context, window, object, modified);
+    case EditKind::Mirror: return mirror(context, window, object, modified);
+    case EditKind::Clone: return cloneDetail(context, window, object, modified);
+    case EditKind::Resize: return resize(context, window, object, modified);
+    }
+    return false;
+}
+
+} // namespace generate::detail

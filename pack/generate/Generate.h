@@ -1,0 +1,91 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+// Makes a spot-the-difference pair from one photo: fits it to the picture box, picks four
+// detailed regions, edits each one in the right-hand picture and measures where the pictures
+// really differ once both are JPEG files.
+namespace generate {
+
+inline constexpr int kPictureWidth = 450;
+inline constexpr int kPictureHeight = 459;
+inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kDifferenceCount = 4;
+inline constexpr int kJpegQuality = 92;
+
+// A decoded pixel counts as changed when one of its channels moved by more than this. Two JPEG
+// encodings of the same pixels differ only in the 16 x 16 blocks that also hold edited pixels,
+// and there by a few levels; this keeps that noise from inflating the rectangles.
+inline constexpr int kJpegTolerance = 16;
+// A change a careful eye can see: this many pixels moved by at least kVisibleDelta.
+inline constexpr int kVisibleDelta = 28;
+inline constexpr int kMinVisiblePixels = 40;
+// Smallest rectangle side the game gets, in pixels; smaller ones are hard to click.
+inline constexpr int kMinRectSide = 20;
+
+// Refusals worth one line on stderr: unreadable, too small or too flat photos, bad options.
+class GenerateError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class EditKind { Remove, Recolour, Mirror, Clone, Resize };
+const char* editKindName(EditKind kind);
+
+struct Difference
+{
+    cv::Rect rect;   // pixels, in the picture box
+    EditKind kind;
+};
+
+struct Pair
+{
+    int level = 1;
+    std::vector<uchar> originalJpeg;   // the bytes written to disk
+    std::vector<uchar> modifiedJpeg;
+    std::vector<Difference> differences;
+};
+
+// Crops the photo to the picture box's aspect ratio around its centre and scales it to
+// 450 x 459. Shrinks with area averaging; enlarges at most 1.5x (a crop of at least 300 x 306),
+// beyond which the picture goes soft enough to give edits away; smaller photos throw.
+cv::Mat fitPhoto(const cv::Mat& photo);
+
+// Makes the pair from an already fitted picture (8-bit BGR, 450 x 459). Level 1 Easy,
+// 2 Medium, 3 Hard. The same picture, level and seed always give the same bytes.
+// Throws GenerateError when four fair differences cannot be placed (a flat picture).
+Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed);
+
+// The rectangles around the changed pixels of two same-size pictures, one per zone: the bounding
+// box of pixels differing by more than kJpegTolerance inside the zone, grown by a small margin
+// and to at least kMinRectSide. Throws GenerateError when a changed pixel lies outside every
+// zone or a zone holds no change.
+std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat& modified,
+                                         const std::vector<cv::Rect>& zones);
+
+// Pixels whose largest channel difference exceeds the threshold (CV_8U, 255 where changed).
+cv::Mat changedPixels(const cv::Mat& a, const cv::Mat& b, int threshold);
+
+// Pixel rectangle to the manifest's inclusive twip corners: {x1, y1, x2, y2}.
+std::array<int, 4> toTwips(const cv::Rect& pixels);
+
+// Writes <id>-original.jpg and <id>-modified.jpg into dir and merges the entry into
+// dir/manifest.json, replacing an entry with the same id. Throws GenerateError on failure.
+void writePair(const QString& dir, int id, const Pair& pair);
+
+// `tavrello-pack generate PHOTO --level N --out DIR [--seed S] [--id I]`; args are what
+// follows the word "generate". Returns 0 on success, 2 with one line on stderr on bad input
+// (and then writes nothing). Without --seed the seed is 1; without --id the next free id in
+// the manifest.
+int runGenerate(const QStringList& args);
+
+} // namespace generate

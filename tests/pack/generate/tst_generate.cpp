@@ -1,0 +1,355 @@
+#include "generate/Generate.h"
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace generate;
+
+namespace {
+
+// A busy little scene: shaded background, coloured shapes of several sizes, a little grain;
+// enough objects for four differences at every level.
+cv::Mat scene(int width, int height, int variant = 0)
+{
+    cv::Mat img(height, width, CV_8UC3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            img.at<cv::Vec3b>(y, x) = cv::Vec3b(uchar(90 + 60 * x / width), uchar(120 + 50 * y / height), 150);
+    cv::RNG rng(uint64_t(1234 + variant));
+    for (int i = 0; i < 45; ++i) {
+        const cv::Point c(rng.uniform(0, width), rng.uniform(0, height));
+        const cv::Scalar colour(rng.uniform(0, 255), rng.uniform(0, 255), rng.uniform(0, 255));
+        const int r = rng.uniform(14, 40);
+        switch (i % 3) {
+        case 0: cv::circle(img, c, r, colour, cv::FILLED, cv::LINE_AA); break;
+        case 1: cv::rectangle(img, c, c + cv::Point(r, r * 2 / 3), colour, cv::FILLED); break;
+        default: {
+            std::vector<cv::Point> tri{c, c + cv::Point(r, 0), c + cv::Point(r / 3, r)};
+            cv::fillConvexPoly(img, tri, colour, cv::LINE_AA);
+        }
+        }
+    }
+    cv::Mat grain(img.size(), CV_8UC3);
+    rng.fill(grain, cv::RNG::NORMAL, 0, 4);
+    cv::add(img, grain, img);
+    return img;
+}
+
+QString photoPath(const char* name)
+{
+    return QStringLiteral(TAVRELLO_SHARED_DIR "/photos/") + QLatin1String(name);
+}
+
+cv::Mat decode(const std::vector<uchar>& bytes)
+{
+    return cv::imdecode(bytes, cv::IMREAD_COLOR);
+}
+
+double meanArea(const Pair& pair)
+{
+    double sum = 0;
+    for (const Difference& d : pair.differences)
+        sum += d.rect.area();
+    return sum / double(pair.differences.size());
+}
+
+QStringList filesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files);
+}
+
+} // namespace
+
+class TestGenerate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fitsToPictureBox_data();
+    void fitsToPictureBox();
+    void fitKeepsTheCentre();
+    void refusesTinyPhotos();
+    void pairKeepsItsPromises_data();
+    void pairKeepsItsPromises();
+    void levelChangesSize();
+    void seedReproducesPair();
+    void measureRejectsStrayChanges_data();
+    void measureRejectsStrayChanges();
+    void twips_data();
+    void twips();
+    void refusesBadInput_data();
+    void refusesBadInput();
+    void manifestMergesById();
+};
+
+void TestGenerate::fitsToPictureBox_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("wide") << 1200 << 600;
+    QTest::newRow("tall") << 500 << 1400;
+    QTest::newRow("exact") << 450 << 459;
+    QTest::newRow("modest upscale") << 320 << 320;
+    QTest::newRow("smallest accepted") << 300 << 306;
+}
+
+void TestGenerate::fitsToPictureBox()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    const cv::Mat fitted = fitPhoto(scene(width, height));
+    QCOMPARE(fitted.cols, kPictureWidth);
+    QCOMPARE(fitted.rows, kPictureHeight);
+    QCOMPARE(fitted.type(), CV_8UC3);
+}
+
+void TestGenerate::fitKeepsTheCentre()
+{
+    // A wide photo loses its sides: a red band at the far left must be cropped away, a green
+    // one in the middle kept.
+    cv::Mat wide(600, 1800, CV_8UC3, cv::Scalar(128, 128, 128));
+    wide(cv::Rect(0, 0, 100, 600)).setTo(cv::Scalar(0, 0, 255));
+    wide(cv::Rect(850, 0, 100, 600)).setTo(cv::Scalar(0, 255, 0));
+    const cv::Mat fitted = fitPhoto(wide);
+    const cv::Vec3b left = fitted.at<cv::Vec3b>(200, 2);
+    const cv::Vec3b middle = fitted.at<cv::Vec3b>(200, kPictureWidth / 2);
+    QVERIFY2(left[2] < 200, "the left edge was not cropped");
+    QVERIFY2(middle[1] > 200 && middle[2] < 60, "the centre moved");
+}
+
+void TestGenerate::refusesTinyPhotos()
+{
+    QVERIFY_THROWS_EXCEPTION(GenerateError, fitPhoto(scene(299, 400)));
+    QVERIFY_THROWS_EXCEPTION(GenerateError, fitPhoto(scene(800, 250)));
+    try {
+        fitPhoto(scene(200, 200));
+        QFAIL("no error");
+    } catch (const GenerateError& e) {
+        QVERIFY2(QString(e.what()).contains("too small"), e.what());
+    }
+}
+
+void TestGenerate::pairKeepsItsPromises_data()
+{
+    QTest::addColumn<QString>("photo");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("synthetic easy") << QString() << 1 << 1u;
+    QTest::newRow("synthetic medium") << QString() << 2 << 2u;
+    QTest::newRow("synthetic hard") << QString() << 3 << 3u;
+    QTest::newRow("citrus easy") << photoPath("01_citrus.jpg") << 1 << 1u;
+    QTest::newRow("bee hard") << photoPath("04_bee.jpg") << 3 << 1u;
+}
+
+void TestGenerate::pairKeepsItsPromises()
+{
+    QFETCH(QString, photo);
+    QFETCH(int, level);
+    QFETCH(quint32, seed);
+    cv::Mat source = scene(700, 714, level);
+    if (!photo.isEmpty()) {
+        if (!QFile::exists(photo))
+            QSKIP("shared photo missing");
+        source = cv::imread(photo.toStdString(), cv::IMREAD_COLOR);
+    }
+    const Pair pair = generatePair(fitPhoto(source), level, seed);
+    QCOMPARE(pair.level, level);
+    QCOMPARE(int(pair.differences.size()), kDifferenceCount);
+
+    const cv::Mat original = decode(pair.originalJpeg);
+    const cv::Mat modified = decode(pair.modifiedJpeg);
+    QCOMPARE(original.cols, kPictureWidth);
+    QCOMPARE(original.rows, kPictureHeight);
+    QCOMPARE(modified.size(), original.size());
+
+    const cv::Rect picture(0, 0, kPictureWidth, kPictureHeight);
+    cv::Mat outside = changedPixels(original, modified, kJpegTolerance);
+    for (std::size_t i = 0; i < pair.differences.size(); ++i) {
+        const cv::Rect r = pair.differences[i].rect;
+        QVERIFY2((r & picture) == r, "rectangle leaves the picture");
+        QVERIFY(r.width >= kMinRectSide && r.height >= kMinRectSide);
+        for (std::size_t j = i + 1; j < pair.differences.size(); ++j)
+            QVERIFY2((r & pair.differences[j].rect).area() == 0, "rectangles overlap");
+        const int visible = cv::countNonZero(changedPixels(original(r), modified(r), kVisibleDelta - 1));
+        QVERIFY2(visible >= kMinVisiblePixels, qPrintable(QString("rectangle %1 shows only %2 changed pixels").arg(i).arg(visible)));
+        outside(r).setTo(0);
+    }
+    QCOMPARE(cv::countNonZero(outside), 0);
+}
+
+void TestGenerate::levelChangesSize()
+{
+    double easy = 0, hard = 0;
+    for (quint32 seed = 1; seed <= 3; ++seed) {
+        const cv::Mat fitted = fitPhoto(scene(700, 714, int(seed)));
+        easy += meanArea(generatePair(fitted, 1, seed));
+        hard += meanArea(generatePair(fitted, 3, seed));
+    }
+    QVERIFY2(easy > 1.5 * hard, qPrintable(QString("easy %1, hard %2").arg(easy).arg(hard)));
+}
+
+void TestGenerate::seedReproducesPair()
+{
+    const cv::Mat fitted = fitPhoto(scene(700, 714, 5));
+    const Pair a = generatePair(fitted, 2, 42);
+    const Pair b = generatePair(fitted, 2, 42);
+    QVERIFY(a.originalJpeg == b.originalJpeg);
+    QVERIFY(a.modifiedJpeg == b.modifiedJpeg);
+    const Pair c = generatePair(fitted, 2, 43);
+    QVERIFY2(c.modifiedJpeg != a.modifiedJpeg, "another seed gave the same pair");
+
+    // And through the command, byte for byte on disk.
+    QTemporaryDir tmp;
+    const QString photo = tmp.filePath("scene.png");
+    QVERIFY(cv::imwrite(photo.toStdString(), scene(700, 714, 5)));
+    for (const char* out : {"one", "two"})
+        QCOMPARE(runGenerate({photo, "--level", "2", "--seed", "42", "--id", "3", "--out", tmp.filePath(out)}), 0);
+    for (const char* name : {"3-original.jpg", "3-modified.jpg", "manifest.json"}) {
+        QFile one(tmp.filePath(QString("one/") + name)), two(tmp.filePath(QString("two/") + name));
+        QVERIFY(one.open(QIODevice::ReadOnly) && two.open(QIODevice::ReadOnly));
+        QVERIFY2(one.readAll() == two.readAll(), name);
+    }
+}
+
+void TestGenerate::measureRejectsStrayChanges_data()
+{
+    QTest::addColumn<cv::Rect>("zone");
+    QTest::addColumn<bool>("throws");
+    QTest::newRow("change inside zone") << cv::Rect(90, 90, 60, 60) << false;
+    QTest::newRow("change outside every zone") << cv::Rect(300, 300, 60, 60) << true;
+}
+
+void TestGenerate::measureRejectsStrayChanges()
+{
+    QFETCH(cv::Rect, zone);
+    QFETCH(bool, throws);
+    const cv::Mat a = scene(kPictureWidth, kPictureHeight);
+    cv::Mat b = a.clone();
+    cv::circle(b, cv::Point(120, 120), 8, cv::Scalar(0, 0, 0), cv::FILLED);
+    if (throws) {
+        QVERIFY_THROWS_EXCEPTION(GenerateError, measureDifferences(a, b, {zone}));
+        return;
+    }
+    const std::vector<cv::Rect> rects = measureDifferences(a, b, {zone});
+    QCOMPARE(int(rects.size()), 1);
+    // The circle's box (112..128) plus the margin, grown to the minimum side.
+    QVERIFY(rects[0].contains(cv::Point(112, 112)) && rects[0].contains(cv::Point(128, 128)));
+    QVERIFY(rects[0].width >= kMinRectSide && rects[0].width <= 26);
+    // A zone holding no change at all is an error too.
+    QVERIFY_THROWS_EXCEPTION(GenerateError, measureDifferences(a, b, {zone, cv::Rect(300, 300, 40, 40)}));
+}
+
+void TestGenerate::twips_data()
+{
+    QTest::addColumn<cv::Rect>("pixels");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("manifest example") << cv::Rect(10, 20, 30, 10) << QList<int>{150, 300, 599, 449};
+    QTest::newRow("origin") << cv::Rect(0, 0, 20, 20) << QList<int>{0, 0, 299, 299};
+    QTest::newRow("bottom right corner") << cv::Rect(430, 439, 20, 20)
+                                         << QList<int>{6450, 6585, 6749, 6884};
+}
+
+void TestGenerate::twips()
+{
+    QFETCH(cv::Rect, pixels);
+    QFETCH(QList<int>, expected);
+    const auto t = toTwips(pixels);
+    QCOMPARE((QList<int>{t[0], t[1], t[2], t[3]}), expected);
+}
+
+void TestGenerate::refusesBadInput_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing file") << "missing";
+    QTest::newRow("not a picture") << "text";
+    QTest::newRow("too small") << "small";
+    QTest::newRow("flat grey") << "grey";
+    QTest::newRow("bad level") << "level";
+}
+
+void TestGenerate::refusesBadInput()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir tmp;
+    QString photo = tmp.filePath("photo.png");
+    QString level = "1";
+    if (kind == "text") {
+        photo = tmp.filePath("photo.jpg");
+        QFile f(photo);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a jpeg at all\n");
+    } else if (kind == "small") {
+        QVERIFY(cv::imwrite(photo.toStdString(), scene(200, 200)));
+    } else if (kind == "grey") {
+        QVERIFY(cv::imwrite(photo.toStdString(), cv::Mat(700, 700, CV_8UC3, cv::Scalar::all(128))));
+    } else if (kind == "level") {
+        QVERIFY(cv::imwrite(photo.toStdString(), scene(700, 714)));
+        level = "4";
+    }
+    const QString out = tmp.filePath("out");
+    QCOMPARE(runGenerate({photo, "--level", level, "--out", out}), 2);
+    QVERIFY2(filesIn(out).isEmpty(), "output written despite the error");
+
+    if (kind == "grey") {
+        try {
+            generatePair(fitPhoto(cv::Mat(700, 700, CV_8UC3, cv::Scalar::all(128))), 1, 1);
+            QFAIL("no error");
+        } catch (const GenerateError& e) {
+            QVERIFY2(QString(e.what()).contains("flat"), e.what());
+        }
+    }
+}
+
+void TestGenerate::manifestMergesById()
+{
+    QTemporaryDir tmp;
+    const QString photo = tmp.filePath("scene.png");
+    QVERIFY(cv::imwrite(photo.toStdString(), scene(700, 714, 7)));
+    const QString out = tmp.filePath("pairs");
+    QVERIFY(QDir().mkpath(out));
+    {
+        // Someone else's entry, to be kept as it is.
+        QFile f(out + "/manifest.json");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"({"units":"twips","coordinate_type":"long","pairs":[{"id":9,"level":2,"original":"a.jpg","modified":"b.jpg","differences":[]}]})");
+    }
+    QCOMPARE(runGenerate({photo, "--level", "1", "--out", out, "--id", "4"}), 0);
+    QCOMPARE(runGenerate({photo, "--level", "3", "--out", out, "--id", "4", "--seed", "8"}), 0);
+    QCOMPARE(runGenerate({photo, "--level", "2", "--out", out}), 0);   // next free id: 10
+
+    QFile f(out + "/manifest.json");
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QJsonObject manifest = QJsonDocument::fromJson(f.readAll()).object();
+    QCOMPARE(manifest["units"].toString(), QString("twips"));
+    QCOMPARE(manifest["coordinate_type"].toString(), QString("long"));
+    const QJsonArray pairs = manifest["pairs"].toArray();
+    QCOMPARE(pairs.size(), 3);
+    QCOMPARE(pairs[0]["id"].toInt(), 4);
+    QCOMPARE(pairs[0]["level"].toInt(), 3);
+    QCOMPARE(pairs[0]["original"].toString(), QString("4-original.jpg"));
+    QCOMPARE(pairs[0]["modified"].toString(), QString("4-modified.jpg"));
+    QCOMPARE(pairs[1]["id"].toInt(), 9);
+    QCOMPARE(pairs[1]["original"].toString(), QString("a.jpg"));
+    QCOMPARE(pairs[2]["id"].toInt(), 10);
+
+    const QJsonArray diffs = pairs[0]["differences"].toArray();
+    QCOMPARE(diffs.size(), kDifferenceCount);
+    for (const QJsonValue& v : diffs) {
+        const QJsonObject d = v.toObject();
+        QVERIFY(d["x1"].toInt() % kTwipsPerPixel == 0 && d["x2"].toInt() % kTwipsPerPixel == kTwipsPerPixel - 1);
+        QVERIFY(d["x1"].toInt() < d["x2"].toInt() && d["y1"].toInt() < d["y2"].toInt());
+        QVERIFY(d["x2"].toInt() < kPictureWidth * kTwipsPerPixel && d["y2"].toInt() < kPictureHeight * kTwipsPerPixel);
+    }
+    QVERIFY(QFile::exists(out + "/4-original.jpg") && QFile::exists(out + "/10-modified.jpg"));
+}
+
+QTEST_GUILESS_MAIN(TestGenerate)
+#include "tst_generate.moc"
