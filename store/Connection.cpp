@@ -232,8 +232,15 @@ void Connection::Open(const std::string& connectionString)
     db->path = path;
     checkLayout(*db);
 
+    // mdb_open looks a relative name up along $MDBPATH too; the file checked above is the one meant.
+    std::string absolute = path;
+    if (absolute.front() != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd))
+            absolute = std::string(cwd) + "/" + absolute;
+    }
     detail::QuietLibrary quiet;
-    db->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    db->mdb = mdb_open(absolute.c_str(), MDB_NOFLAGS);
     if (!db->mdb) {
         db->lastLibraryMessage = quiet.text();
         throw StoreError(detail::damaged(path, "it can't be opened as a Jet database"));
