@@ -60,9 +60,13 @@ std::string damaged(const std::string& path, const std::string& what)
     return "The database file " + path + " is damaged (" + what + ").";
 }
 
-bool walkableTable(const MdbTableDef* table)
+bool usableTable(const MdbTableDef* table)
 {
-    return table && table->usage_map && table->map_sz >= 1 && !(table->usage_map[0] == 0 && table->map_sz < 5);
+    // Access itself allows 255 fields and 32 indexes per table.
+    return table && table->num_cols >= 1 && table->num_cols <= MDB_MAX_COLS && table->num_real_idxs <= 256
+           && table->num_idxs <= 256 && table->usage_map && table->map_sz >= 1
+           && table->usage_map[0] <= 1 // of another map type libmdb scans every page and loses the row's page
+           && !(table->usage_map[0] == 0 && table->map_sz < 5);
 }
 
 bool readCatalog(MdbHandle* mdb)
@@ -81,7 +85,7 @@ bool readCatalog(MdbHandle* mdb)
     MdbTableDef* table = mdb_read_table(&objects);
     if (!table)
         return false;
-    if (!mdb_read_columns(table) || !walkableTable(table)) {
+    if (!usableTable(table) || !mdb_read_columns(table)) {
         mdb_free_tabledef(table);
         return false;
     }
@@ -228,8 +232,15 @@ void Connection::Open(const std::string& connectionString)
     db->path = path;
     checkLayout(*db);
 
+    // mdb_open looks a relative name up along $MDBPATH too; the file checked above is the one meant.
+    std::string absolute = path;
+    if (absolute.front() != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd))
+            absolute = std::string(cwd) + "/" + absolute;
+    }
     detail::QuietLibrary quiet;
-    db->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    db->mdb = mdb_open(absolute.c_str(), MDB_NOFLAGS);
     if (!db->mdb) {
         db->lastLibraryMessage = quiet.text();
         throw StoreError(detail::damaged(path, "it can't be opened as a Jet database"));

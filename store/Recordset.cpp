@@ -143,6 +143,9 @@ bool lessValue(const FieldValue& a, const FieldValue& b)
     return a.compare(b.toDouble()) == std::partial_ordering::less;
 }
 
+// The where clause compares with a whole number. Integer columns compare exactly; for the others
+// the number goes through a double, so both directions are tested: the first alone would take
+// 2^53 as equal to 2^53 + 1.
 bool equalsInteger(const FieldValue& v, std::int64_t n)
 {
     if (const auto* i = std::get_if<std::int64_t>(&v.storage()))
@@ -320,12 +323,9 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
     r.table = mdb_read_table(entry);
     if (!r.table)
         throw fail("the definition of table " + r.tableName + " can't be read");
-    // libmdb walks the table's pages through its usage map without checking that the map was
-    // found or is long enough for its own header; a damaged file crashed it there.
-    if (!detail::walkableTable(r.table))
-        throw fail("the page map of table " + r.tableName + " is missing");
-    if (!mdb_read_columns(r.table) || r.table->num_cols == 0 || r.table->num_cols > MDB_MAX_COLS
-        || r.table->columns->len != r.table->num_cols)
+    if (!detail::usableTable(r.table))
+        throw fail("the definition of table " + r.tableName + " is malformed");
+    if (!mdb_read_columns(r.table) || r.table->columns->len != r.table->num_cols)
         throw fail("the fields of table " + r.tableName + " can't be read");
     for (unsigned i = 0; i < r.table->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(r.table->columns, i));
@@ -347,6 +347,7 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
     std::array<MdbField, MDB_MAX_COLS> cracked {};
     const unsigned long maxRows = db->pageCount * 256UL; // a page can't hold more rows than this
     unsigned long seen = 0;
+    std::uint32_t checkedPage = 0;
     mdb_rewind_table(r.table);
     while (mdb_fetch_row(r.table)) {
         if (++seen > maxRows)
@@ -354,9 +355,18 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
         Row row;
         row.page = r.table->cur_phys_pg;
         row.index = static_cast<int>(r.table->cur_row) - 1;
+        // libmdb's fallback scan (taken when a page map can't be read) leaves cur_phys_pg one past
+        // the page it read; GetChunk would then crack a row of the wrong page. Each data page's
+        // number is checked once against its content.
+        if (row.page != checkedPage) {
+            if (mdb_read_alt_pg(mdb, row.page) != static_cast<ssize_t>(db->pageSize)
+                || std::memcmp(mdb->alt_pg_buf, mdb->pg_buf, db->pageSize) != 0)
+                throw fail("the page map of table " + r.tableName + " is damaged");
+            checkedPage = row.page;
+        }
         int start = 0;
         size_t length = 0;
-        if (row.index < 0 || mdb_find_row(mdb, row.index, &start, &length) != 0)
+        if (row.index < 0 || mdb_find_row(mdb, row.index, &start, &length) != 0 || length == 0)
             throw fail("a row of table " + r.tableName + " can't be found again");
         const int count = mdb_crack_row(r.table, start & kOffsetMask, length, cracked.data());
         if (count < 0)
@@ -563,7 +573,8 @@ std::size_t Field::Impl::readPiece(Recordset::Impl& r)
         }
         int start = 0;
         size_t length = 0;
-        if (mdb_find_row(mdb, row.index, &start, &length) != 0) {
+        if (mdb->pg_buf[0] != MDB_PAGE_DATA || static_cast<unsigned long>(mdb_get_int32(mdb->pg_buf, 4)) != r.table->entry->table_pg
+            || mdb_find_row(mdb, row.index, &start, &length) != 0 || length == 0) {
             col->bind_ptr = nullptr;
             throw fail("can't be reached");
         }

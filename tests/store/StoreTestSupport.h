@@ -6,6 +6,9 @@
 #include "store/Connection.h"
 
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -62,5 +65,61 @@ inline Export mdbExport(const QString& file, const QString& table)
         out.rows.append(r.split(QChar(0x1f)));
     return out;
 }
+
+inline void put(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+inline QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+#ifdef TAVRELLO_PACK_EXE
+inline QJsonObject rect(QJsonValue x1, QJsonValue y1, QJsonValue x2, QJsonValue y2)
+{
+    return { { "x1", x1 }, { "y1", y1 }, { "x2", x2 }, { "y2", y2 } };
+}
+
+// Four rectangles whose first left edge is `base`, so a row can be recognised by its loc1_x1.
+inline QJsonArray fourRects(int base)
+{
+    QJsonArray a;
+    for (int k = 0; k < 4; ++k)
+        a.append(rect(base + k * 10, base + k * 10 + 1, base + k * 10 + 5, base + k * 10 + 6));
+    return a;
+}
+
+struct Pair
+{
+    int id;
+    int level;
+    QJsonValue original; // file name in the folder, or null
+    QJsonValue modified;
+    QJsonArray differences;
+};
+
+// Writes a manifest of `pairs` into dir, runs tavrello-pack and leaves dir/dbImages.mdb.
+inline bool pack(const QTemporaryDir& dir, const QString& coordinateType, const QList<Pair>& pairs)
+{
+    QJsonArray list;
+    for (const Pair& p : pairs)
+        list.append(QJsonObject { { "id", p.id }, { "level", p.level }, { "original", p.original },
+                                  { "modified", p.modified }, { "differences", p.differences } });
+    const QJsonObject manifest { { "units", "twips" }, { "coordinate_type", coordinateType }, { "pairs", list } };
+    QFile f(dir.filePath("manifest.json"));
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(QJsonDocument(manifest).toJson());
+    f.close();
+    QProcess p;
+    p.start(TAVRELLO_PACK_EXE, { "build", dir.filePath("manifest.json"), "-o", dir.filePath("dbImages.mdb") });
+    return p.waitForFinished(120000) && p.exitCode() == 0;
+}
+#endif
 
 } // namespace storetest

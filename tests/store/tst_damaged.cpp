@@ -8,9 +8,6 @@
 #include "store/Recordset.h"
 #include "store/StoreError.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtEndian>
 
 using namespace store;
@@ -21,13 +18,6 @@ namespace {
 constexpr quint32 kChainSize = 9001;  // spread over several pages
 constexpr quint32 kSingleSize = 3001; // fits one page
 constexpr quint32 kInlineSize = 5;    // kept in the row
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QByteArray le32(quint32 v)
 {
@@ -56,6 +46,8 @@ private slots:
     void initTestCase();
     void damagedPicture_data();
     void damagedPicture();
+    void damagedDefinition_data();
+    void damagedDefinition();
 
 private:
     QTemporaryDir m_source;
@@ -67,18 +59,8 @@ void TestDamaged::initTestCase()
     put(m_source.filePath("chain.bin"), QByteArray(int(kChainSize), 'c'));
     put(m_source.filePath("single.bin"), QByteArray(int(kSingleSize), 's'));
     put(m_source.filePath("inline.bin"), QByteArray(int(kInlineSize), 'i'));
-    QJsonArray diffs;
-    for (int k = 0; k < 4; ++k)
-        diffs.append(QJsonObject { { "x1", 1 }, { "y1", 2 }, { "x2", 3 }, { "y2", 4 } });
-    QJsonArray pairs {
-        QJsonObject { { "id", 1 }, { "level", 1 }, { "original", "chain.bin" }, { "modified", "single.bin" }, { "differences", diffs } },
-        QJsonObject { { "id", 2 }, { "level", 2 }, { "original", "inline.bin" }, { "modified", "inline.bin" }, { "differences", diffs } },
-    };
-    put(m_source.filePath("m.json"),
-        QJsonDocument(QJsonObject { { "units", "twips" }, { "coordinate_type", "long" }, { "pairs", pairs } }).toJson());
-    QProcess p;
-    p.start(TAVRELLO_PACK_EXE, { "build", m_source.filePath("m.json"), "-o", m_source.filePath("dbImages.mdb") });
-    QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+    QVERIFY(pack(m_source, "long",
+                 { { 1, 1, "chain.bin", "single.bin", fourRects(0) }, { 2, 2, "inline.bin", "inline.bin", fourRects(0) } }));
     QFile f(m_source.filePath("dbImages.mdb"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     m_clean = f.readAll();
@@ -172,6 +154,42 @@ void TestDamaged::damagedPicture()
     const QString second = dir.filePath("mod.jpg");
     WriteFieldToFile(rs.Fields(other), second.toStdString());
     QCOMPARE(QFileInfo(second).size(), rs.Fields(other).ActualSize());
+}
+
+void TestDamaged::damagedDefinition_data()
+{
+    QTest::addColumn<int>("at"); // offset in the Jet 4 table definition page of tblImages
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray fields(2, 0);
+    qToLittleEndian<quint16>(300, fields.data());
+    QTest::newRow("more fields than a row can hold") << 45 << fields;
+    QTest::newRow("index count that overflows the field offset") << 51 << le32(0x7fffffff);
+    QTest::newRow("page map on a page past the end") << 55 << le32(0x7fffff00);
+    QTest::newRow("page map on the header page") << 55 << le32(0x00000001);
+}
+
+void TestDamaged::damagedDefinition()
+{
+    QFETCH(int, at);
+    QFETCH(QByteArray, bytes);
+    // The definition page is the one naming the picture fields (Jet 4 names are UTF-16).
+    QString utf16 = "original_image";
+    const QByteArray needle(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2);
+    const qsizetype hit = m_clean.indexOf(needle);
+    QVERIFY(hit > 0);
+    QByteArray file = m_clean;
+    file.replace(hit / 4096 * 4096 + at, bytes.size(), bytes);
+    QTemporaryDir dir;
+    put(dir.filePath("dbImages.mdb"), file);
+    Connection c;
+    c.Open(connectionString(dir.path()));
+    Recordset rs;
+    try {
+        rs.Open("select * from tblImages where level=1 order by id", c, 3, 3);
+        QFAIL("Open did not throw");
+    } catch (const StoreError& e) {
+        QVERIFY2(QString(e.what()).contains("damaged"), e.what());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDamaged)

@@ -4,11 +4,9 @@
 #include "StoreTestSupport.h"
 
 #include "store/Connection.h"
-#include "store/PictureFiles.h"
 #include "store/Recordset.h"
 #include "store/StoreError.h"
 
-#include <clocale>
 #include <cmath>
 #include <optional>
 
@@ -65,14 +63,12 @@ private slots:
     void queryFailures();
     void numbersMatchExport_data();
     void numbersMatchExport();
-    void numbersIgnoreLocale();
     void whereAndOrder();
     void picturesMatchExport_data();
     void picturesMatchExport();
     void navigation();
     void staleFieldHandles();
     void closedConnectionUnderOpenRecordset();
-    void writeRealPicture();
 };
 
 void TestJetRead::connectionState()
@@ -233,30 +229,6 @@ void TestJetRead::numbersMatchExport()
     }
     QCOMPARE(row, ex.rows.size());
     QVERIFY(compared > 0);
-}
-
-void TestJetRead::numbersIgnoreLocale()
-{
-    QTemporaryDir dir;
-    QVERIFY(installAs(dir, sharedJet("northwind-jet4.mdb")));
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous ? previous : "C";
-    // A decimal comma, where the text formatting of libmdb would change its output.
-    const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-    Connection c;
-    c.Open(connectionString(dir.path()));
-    Recordset rs;
-    rs.Open("select * from [Order Details] where OrderID=10250 order by ProductID", c, 3, 3);
-    rs.MoveFirst();
-    rs.MoveNext(); // product 51: 42.4000 at 0.15000001
-    const FieldValue price = rs.Fields("UnitPrice").Value();
-    const FieldValue discount = rs.Fields("Discount").Value();
-    std::setlocale(LC_NUMERIC, saved.c_str());
-    QCOMPARE(price, FieldValue(FieldValue::Currency { 424000 }));
-    QCOMPARE(discount, FieldValue(0.15f));
-    QCOMPARE(QString::fromStdString(price.toString()), QString("42.4000"));
-    if (!german)
-        qInfo("de_DE.UTF-8 is not installed; read under the C locale only");
 }
 
 void TestJetRead::whereAndOrder()
@@ -421,29 +393,6 @@ void TestJetRead::closedConnectionUnderOpenRecordset()
     QVERIFY(rs.Fields("Picture").ActualSize() > 0);
     QVERIFY_THROWS_EXCEPTION(StoreError, rs.Fields("Picture").GetChunk(100));
     rs.Close();
-}
-
-void TestJetRead::writeRealPicture()
-{
-    QTemporaryDir dir;
-    QVERIFY(installAs(dir, sharedJet("northwind-jet3.mdb")));
-    const Export ex = mdbExport(dir.filePath("dbImages.mdb"), "Employees");
-    const int photo = int(ex.header.indexOf("Photo"));
-    Connection c;
-    c.Open(connectionString(dir.path()));
-    Recordset rs;
-    rs.Open("select * from Employees where EmployeeID=1", c, 3, 3);
-    rs.MoveFirst();
-    const QString target = dir.filePath("orig.jpg");
-    WriteFieldToFile(rs.Fields("Photo"), target.toStdString());
-    QFile f(target);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QString expected;
-    for (const auto& r : ex.rows)
-        if (r[ex.header.indexOf("EmployeeID")] == "1")
-            expected = r[photo];
-    QVERIFY(!expected.isEmpty());
-    QCOMPARE(QString::fromLatin1(f.readAll().toHex().toUpper()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestJetRead)

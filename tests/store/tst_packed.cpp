@@ -8,9 +8,6 @@
 #include "store/Recordset.h"
 #include "store/StoreError.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRandomGenerator>
 
 using namespace store;
@@ -25,63 +22,6 @@ QByteArray pictureBytes(qsizetype size, quint32 seed)
     for (char& c : bytes)
         c = char(gen.bounded(256));
     return bytes;
-}
-
-QJsonObject rect(QJsonValue x1, QJsonValue y1, QJsonValue x2, QJsonValue y2)
-{
-    return { { "x1", x1 }, { "y1", y1 }, { "x2", x2 }, { "y2", y2 } };
-}
-
-QJsonArray fourRects(int base)
-{
-    QJsonArray a;
-    for (int k = 0; k < 4; ++k)
-        a.append(rect(base + k * 10, base + k * 10 + 1, base + k * 10 + 5, base + k * 10 + 6));
-    return a;
-}
-
-struct Pair
-{
-    int id;
-    int level;
-    QJsonValue original; // file name or null
-    QJsonValue modified;
-    QJsonArray differences;
-};
-
-// Writes the manifest, runs tavrello-pack and leaves dbImages.mdb in dir.
-bool pack(const QTemporaryDir& dir, const QString& coordinateType, const QList<Pair>& pairs)
-{
-    QJsonArray list;
-    for (const Pair& p : pairs)
-        list.append(QJsonObject { { "id", p.id }, { "level", p.level }, { "original", p.original },
-                                  { "modified", p.modified }, { "differences", p.differences } });
-    const QJsonObject manifest { { "units", "twips" }, { "coordinate_type", coordinateType }, { "pairs", list } };
-    QFile f(dir.filePath("manifest.json"));
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write(QJsonDocument(manifest).toJson());
-    f.close();
-    QProcess p;
-    p.start(TAVRELLO_PACK_EXE, { "build", dir.filePath("manifest.json"), "-o", dir.filePath("dbImages.mdb") });
-    if (!p.waitForFinished(120000) || p.exitCode() != 0) {
-        qWarning() << p.readAllStandardError();
-        return false;
-    }
-    return true;
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 QString levelQuery(int level)
