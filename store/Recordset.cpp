@@ -257,8 +257,11 @@ struct Field::Impl
     Recordset::Impl& recordset() const
     {
         auto r = rs.lock();
-        if (!r || !r->open || r->generation != generation || r->current >= r->rows.size())
+        if (!r || !r->open || r->generation != generation)
             throw StoreError("The field " + name + " no longer belongs to a current row (the record set has moved or closed).");
+        // A field taken where there is no row (an empty level, past the end) exists, but has no
+        // value to give.
+        r->requireRow();
         return *r;
     }
 
@@ -457,7 +460,6 @@ Field Recordset::Fields(const std::string& name)
 {
     d->requireOpen();
     const std::size_t index = d->columnIndex(name);
-    d->requireRow();
     if (d->fields.size() != d->columns.size())
         d->fields.assign(d->columns.size(), nullptr);
     auto& impl = d->fields[index];

@@ -36,8 +36,9 @@ public:
     // Named Eof because EOF is a macro of the C library.
     bool Eof() const;
 
-    // The named field of the current row; throws StoreError for an unknown name, a closed
-    // record set or no current row.
+    // The named field of the current row; throws StoreError for an unknown name or a closed
+    // record set. Without a current row (an empty result, past the end) the field is still
+    // given, and reading its value or size throws.
     Field Fields(const std::string& name);
     // Names of all fields of the open record set's table, in table order.
     std::vector<std::string> fieldNames() const;

@@ -150,10 +150,10 @@ void TestPacked::emptyLevel()
     } catch (const StoreError& e) {
         QVERIFY2(QString(e.what()).contains("empty"), e.what());
     }
-    QVERIFY_THROWS_EXCEPTION(StoreError, rs.Fields("original_image"));
+    QVERIFY_THROWS_EXCEPTION(StoreError, rs.Fields("original_image").ActualSize());
     const QString orig = dir.filePath("orig.jpg");
     put(orig, "old picture");
-    WriteFieldToFile(Field(), orig.toStdString());
+    WriteFieldToFile(rs.Fields("original_image"), orig.toStdString());
     QVERIFY(QFileInfo::exists(orig));
     QCOMPARE(QFileInfo(orig).size(), 0);
 }
