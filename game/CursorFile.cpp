@@ -4,7 +4,6 @@
 #include <QImageReader>
 #include <QPixmap>
 #include <QtEndian>
-
 #include <stdexcept>
 
 namespace game {
@@ -29,7 +28,8 @@ QPoint hotSpotOf(const QString& path)
     if (qFromLittleEndian<quint16>(bytes) != 0 || qFromLittleEndian<quint16>(bytes + 2) != 2 ||
         qFromLittleEndian<quint16>(bytes + 4) == 0)
         fail(path, QStringLiteral("not a cursor"));
-    return QPoint(qFromLittleEndian<quint16>(bytes + 6 + 4), qFromLittleEndian<quint16>(bytes + 6 + 6));
+    return QPoint(qFromLittleEndian<quint16>(bytes + 6 + 4),
+                  qFromLittleEndian<quint16>(bytes + 6 + 6));
 }
 } // namespace
 

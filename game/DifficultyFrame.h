@@ -9,13 +9,13 @@ namespace game {
 class DifficultyFrame : public QGroupBox
 {
     Q_OBJECT
-public:
+  public:
     DifficultyFrame(const QString& title, QWidget* parent);
 
-signals:
+  signals:
     void mouseMoved();
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 };
 

@@ -3,7 +3,6 @@
 #include "CursorFile.h"
 #include "ObjectReference.h"
 #include "Twips.h"
-
 #include "store/Connection.h"
 #include "store/Recordset.h"
 #include "support/ApplicationTitle.h"
@@ -48,8 +47,10 @@ struct MarkerPlace
 };
 constexpr std::array<MarkerPlace, 4> shape1Places{
     {{225, 6345, 420, 285}, {810, 6345, 420, 285}, {1395, 6345, 420, 285}, {1980, 6345, 420, 285}}};
-constexpr std::array<MarkerPlace, 4> shape2Places{
-    {{495, 6300, 420, 285}, {1035, 6300, 420, 285}, {1575, 6300, 420, 285}, {2115, 6300, 420, 285}}};
+constexpr std::array<MarkerPlace, 4> shape2Places{{{495, 6300, 420, 285},
+                                                   {1035, 6300, 420, 285},
+                                                   {1575, 6300, 420, 285},
+                                                   {2115, 6300, 420, 285}}};
 
 QIcon applicationIcon()
 {
@@ -62,17 +63,13 @@ QIcon applicationIcon()
 } // namespace
 
 Form1::Form1(QString programDir, QWidget* parent)
-    : QWidget(parent),
-      Timer1(new GameTimer(this)),
-      Picture1(new PictureBox(this)),
-      Picture3(new PictureBox(Picture1->inner())),
-      Picture2(new PictureBox(Picture1->inner())),
+    : QWidget(parent), Timer1(new GameTimer(this)), Picture1(new PictureBox(this)),
+      Picture3(new PictureBox(Picture1->inner())), Picture2(new PictureBox(Picture1->inner())),
       PushButton1(new GameButton(this)),
       Frame1(new DifficultyFrame(QStringLiteral("Difficulty"), this)),
       Option1(new QRadioButton(QStringLiteral("Easy"), Frame1)),
       Option2(new QRadioButton(QStringLiteral("Medium"), Frame1)),
-      Option3(new QRadioButton(QStringLiteral("Hard"), Frame1)),
-      Label1(new StatusLabel(this)),
+      Option3(new QRadioButton(QStringLiteral("Hard"), Frame1)), Label1(new StatusLabel(this)),
       m_programDir(std::move(programDir))
 {
     for (std::size_t i = 0; i < 4; ++i) {
@@ -213,11 +210,16 @@ void Form1::Form_Load()
     trap.run(104, [&] { setWindowTitle(support::productName); });
     trap.run(106, [&] { setWindowIcon(applicationIcon()); });
     trap.run(108, [&] { support::SetApplicationTitle(); });
-    if (trap.test(110, [&] { return support::FileExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
-        trap.run(112, [&] { m_mouseIcon = LoadCursorFile(programFile(QStringLiteral("HAND-M.CUR"))); });
-    if (trap.test(114, [&] { return !support::FileExists(programFile(QStringLiteral("dbImages.mdb"))); })) {
+    if (trap.test(110,
+                  [&] { return support::FileExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
+        trap.run(112,
+                 [&] { m_mouseIcon = LoadCursorFile(programFile(QStringLiteral("HAND-M.CUR"))); });
+    if (trap.test(114, [&] {
+            return !support::FileExists(programFile(QStringLiteral("dbImages.mdb")));
+        })) {
         trap.run(116, [&] {
-            support::ShowMessage(programFile(QStringLiteral("dbImages.mdb")) + QStringLiteral(" not found."));
+            support::ShowMessage(programFile(QStringLiteral("dbImages.mdb")) +
+                                 QStringLiteral(" not found."));
         });
         trap.run(118, [&] { support::EndProgram(); });
     }

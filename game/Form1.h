@@ -11,7 +11,6 @@
 #include <QCursor>
 #include <QRadioButton>
 #include <QWidget>
-
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -33,7 +32,7 @@ namespace game {
 class Form1 : public QWidget
 {
     Q_OBJECT
-public:
+  public:
     // programDir is the folder the game reads its database, cursor and skin from, and writes its
     // temporary pictures to.
     explicit Form1(QString programDir, QWidget* parent = nullptr);
@@ -78,12 +77,12 @@ public:
     void Picture2_MouseDown(int button, int shift, float x, float y);
     void Timer1_Timer();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void layOutControls();
     void connectEvents();
     void centreOnScreen();

@@ -3,7 +3,6 @@
 #include "Form1.h"
 #include "ObjectReference.h"
 #include "PictureLoader.h"
-
 #include "store/Connection.h"
 #include "store/PictureFiles.h"
 #include "store/Recordset.h"
@@ -12,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QScopedValueRollback>
-
 #include <array>
 #include <cmath>
 #include <stdexcept>
@@ -144,10 +142,12 @@ void Form1::loadPair(ErrorTrap& trap, int firstLine)
     step([&] { Label1->setCaption(QStringLiteral("Loading images...please wait.")); });
     step([&] { QCoreApplication::processEvents(); });
     step([&] {
-        store::WriteFieldToFile(object(ImageRecordset).Fields("original_image"), original.toStdString());
+        store::WriteFieldToFile(object(ImageRecordset).Fields("original_image"),
+                                original.toStdString());
     });
     step([&] {
-        store::WriteFieldToFile(object(ImageRecordset).Fields("modified_image"), modified.toStdString());
+        store::WriteFieldToFile(object(ImageRecordset).Fields("modified_image"),
+                                modified.toStdString());
     });
     step([&] { Picture2->setPicture(LoadPicture(original)); });
     step([&] { Picture3->setPicture(LoadPicture(modified)); });
@@ -189,8 +189,8 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
                 marker->setTop(float(number(object(ImageRecordset).Fields(names.y1))));
             });
             trap.run(line + 6, [&] {
-                marker->setWidth(
-                    float(number(object(ImageRecordset).Fields(names.x2)) - double(marker->Left())));
+                marker->setWidth(float(number(object(ImageRecordset).Fields(names.x2)) -
+                                       double(marker->Left())));
             });
             trap.run(line + 8, [&] {
                 marker->setHeight(

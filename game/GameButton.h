@@ -9,13 +9,13 @@ namespace game {
 class GameButton : public QPushButton
 {
     Q_OBJECT
-public:
+  public:
     explicit GameButton(QWidget* parent);
 
-signals:
+  signals:
     void mouseMoved();
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 };
 

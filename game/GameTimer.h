@@ -10,7 +10,7 @@ namespace game {
 class GameTimer : public QObject
 {
     Q_OBJECT
-public:
+  public:
     explicit GameTimer(QObject* parent);
 
     bool Enabled() const { return m_enabled; }
@@ -18,10 +18,10 @@ public:
     int Interval() const { return m_interval; }
     void setInterval(int interval);
 
-signals:
+  signals:
     void tick();
 
-private:
+  private:
     void apply();
 
     QTimer m_timer;

@@ -11,7 +11,7 @@ namespace game {
 class PictureBox : public QFrame
 {
     Q_OBJECT
-public:
+  public:
     explicit PictureBox(QWidget* parent);
 
     // The inner area, the container of markers.
@@ -21,15 +21,15 @@ public:
     // An empty image clears the box.
     void setPicture(const QImage& picture);
 
-signals:
+  signals:
     // A mouse-button press in the inner area, position in twips.
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QWidget* m_inner;
     QImage m_picture;
 };

@@ -1,7 +1,6 @@
 #include "PictureLoader.h"
 
 #include <QImageReader>
-
 #include <stdexcept>
 
 namespace game {
@@ -13,7 +12,8 @@ constexpr int allocationLimitMiB = 512;
 
 [[noreturn]] void fail(const QString& path, const QString& why)
 {
-    throw std::runtime_error(QStringLiteral("Invalid picture: %1 (%2).").arg(path, why).toStdString());
+    throw std::runtime_error(
+        QStringLiteral("Invalid picture: %1 (%2).").arg(path, why).toStdString());
 }
 } // namespace
 
@@ -28,7 +28,8 @@ QImage LoadPicture(const QString& path)
         fail(path, reader.errorString());
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > maxPixels)
-        fail(path, QStringLiteral("%1 x %2 pixels is too large").arg(size.width()).arg(size.height()));
+        fail(path,
+             QStringLiteral("%1 x %2 pixels is too large").arg(size.width()).arg(size.height()));
     QImage image = reader.read();
     if (image.isNull())
         fail(path, reader.errorString());

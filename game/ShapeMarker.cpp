@@ -3,7 +3,6 @@
 #include "Twips.h"
 
 #include <QPainter>
-
 #include <cmath>
 #include <stdexcept>
 

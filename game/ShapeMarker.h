@@ -10,7 +10,7 @@ namespace game {
 class ShapeMarker : public QWidget
 {
     Q_OBJECT
-public:
+  public:
     explicit ShapeMarker(QWidget* container, float left, float top, float width, float height);
 
     float Left() const { return m_left; }
@@ -26,10 +26,10 @@ public:
     bool Visible() const { return !isHidden(); }
     void setVisibleFlag(bool visible) { setVisible(visible); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void place();
 
     float m_left;

@@ -8,7 +8,7 @@ namespace game {
 class StatusLabel : public QLabel
 {
     Q_OBJECT
-public:
+  public:
     explicit StatusLabel(QWidget* parent);
 
     QString Caption() const { return text(); }

@@ -5,13 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +18,10 @@ namespace pack {
 
 namespace {
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 // Ctrl-C in the middle of a build must not leave the temporary file behind. Only one build runs
 // per process, so one slot is enough; the handler may only call async-signal-safe functions.
@@ -69,8 +71,8 @@ AtomicFile::AtomicFile(const QString& path, bool replace) : m_path(path), m_repl
         if (!replace)
             throw InputError(path, "exists already (use --force to replace it)");
     }
-    m_temporary = QFile::encodeName(QDir(info.absolutePath()).filePath(
-        QStringLiteral(".%1.XXXXXX").arg(info.fileName())));
+    m_temporary = QFile::encodeName(
+        QDir(info.absolutePath()).filePath(QStringLiteral(".%1.XXXXXX").arg(info.fileName())));
     m_fd = ::mkstemp(m_temporary.data());
     if (m_fd < 0)
         throw InputError(path, "cannot create a file beside it: " + systemError());
@@ -81,7 +83,10 @@ AtomicFile::AtomicFile(const QString& path, bool replace) : m_path(path), m_repl
     ::fchmod(m_fd, 0666 & ~mask);
 }
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
 
 void AtomicFile::discard()
 {

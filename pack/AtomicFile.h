@@ -8,7 +8,7 @@ namespace pack {
 
 class AtomicFile
 {
-public:
+  public:
     // Throws InputError when the folder is missing or `path` exists and `replace` is false.
     AtomicFile(const QString& path, bool replace);
     ~AtomicFile();
@@ -20,7 +20,7 @@ public:
     // fails us, InputError when someone else created the file meanwhile.
     void commit();
 
-private:
+  private:
     void discard();
 
     QString m_path;

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -18,18 +17,23 @@ namespace pack {
 
 namespace {
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 // A picture file read straight into the database, a page at a time.
 class PictureFile final : public jet::LongValueSource
 {
-public:
+  public:
     explicit PictureFile(QString path) : m_path(std::move(path))
     {
         m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
         if (m_fd < 0)
             throw InputError(m_path, "cannot read: " + systemError());
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(m_fd);
             throw InputError(m_path, "not a regular file");
@@ -60,13 +64,13 @@ public:
         }
     }
 
-private:
+  private:
     std::int64_t delivered() const { return m_fileRead - (m_end - m_start); }
     // Pages are filled 4 KiB at a time; the file is read in larger blocks, fewer system calls.
     void refill()
     {
-        const auto want = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(m_buffer.size()), m_size - m_fileRead));
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+            static_cast<std::int64_t>(m_buffer.size()), m_size - m_fileRead));
         if (want == 0)
             throw InputError(m_path, "became shorter while being read");
         ssize_t n;
@@ -267,7 +271,8 @@ int runBuild(const QStringList& arguments)
         created = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
     }
     const BuildResult result = buildDatabase(readManifest(manifest), output, force, created);
-    printOut(QStringLiteral("%1: %2 pairs, %3 bytes\n").arg(output).arg(result.pairs).arg(result.bytes));
+    printOut(
+        QStringLiteral("%1: %2 pairs, %3 bytes\n").arg(output).arg(result.pairs).arg(result.bytes));
     return 0;
 }
 

@@ -15,14 +15,15 @@
 namespace pack {
 namespace {
 
-const char* kHelp = "Usage: tavrello-pack check DB [--json]\n\n"
-                    "Reads the database as the game does and reports, per pair and in a summary:\n"
-                    "errors (the pair can't be played fairly): duplicate ids, Null coordinates,\n"
-                    "x1 > x2 or y1 > y2, pictures that don't decode or differ in size, a difference\n"
-                    "reaching outside the picture, a difference with no visible change, changed\n"
-                    "pixels outside every difference; warnings: a level without pairs, pictures cut\n"
-                    "off by the picture box or much smaller than it, overlapping differences.\n"
-                    "Exit status 1 when there are errors, 0 otherwise. --json prints the same as JSON.\n";
+const char* kHelp =
+    "Usage: tavrello-pack check DB [--json]\n\n"
+    "Reads the database as the game does and reports, per pair and in a summary:\n"
+    "errors (the pair can't be played fairly): duplicate ids, Null coordinates,\n"
+    "x1 > x2 or y1 > y2, pictures that don't decode or differ in size, a difference\n"
+    "reaching outside the picture, a difference with no visible change, changed\n"
+    "pixels outside every difference; warnings: a level without pairs, pictures cut\n"
+    "off by the picture box or much smaller than it, overlapping differences.\n"
+    "Exit status 1 when there are errors, 0 otherwise. --json prints the same as JSON.\n";
 
 // Refuses pictures whose header promises more pixels than any screen shows.
 constexpr int kAllocationLimitMiB = 256;
@@ -41,7 +42,8 @@ std::optional<QImage> decode(const std::optional<QByteArray>& bytes, const QStri
     reader.setAllocationLimit(kAllocationLimitMiB);
     QImage image = reader.read();
     if (image.isNull()) {
-        findings.push_back({Finding::Error, "the " + which + " picture doesn't decode (" + reader.errorString() + ")"});
+        findings.push_back({Finding::Error, "the " + which + " picture doesn't decode (" +
+                                                reader.errorString() + ")"});
         return std::nullopt;
     }
     return image;
@@ -135,8 +137,10 @@ CheckReport checkDatabase(const QString& database)
             pair.findings.push_back({Finding::Error, QStringLiteral("id %1 is used by %2 pairs")
                                                          .arg(pair.id)
                                                          .arg(idCounts.value(pair.id))});
-        if (!numbers.level.isNull() && !(numbers.level.toDouble() >= 1 && numbers.level.toDouble() <= 3))
-            pair.findings.push_back({Finding::Warning, "level " + pair.level + " is never played (levels are 1 to 3)"});
+        if (!numbers.level.isNull() &&
+            !(numbers.level.toDouble() >= 1 && numbers.level.toDouble() <= 3))
+            pair.findings.push_back(
+                {Finding::Warning, "level " + pair.level + " is never played (levels are 1 to 3)"});
 
         std::array<StoredRect, 4> rects;
         for (int k = 0; k < 4; ++k)
@@ -145,11 +149,14 @@ CheckReport checkDatabase(const QString& database)
         const std::vector<Finding> rectFindings = checkRectangles(rects);
         pair.findings.insert(pair.findings.end(), rectFindings.begin(), rectFindings.end());
 
-        const std::optional<QImage> original = decode(row.original(), QStringLiteral("original"), pair.findings);
-        const std::optional<QImage> modified = decode(row.modified(), QStringLiteral("modified"), pair.findings);
+        const std::optional<QImage> original =
+            decode(row.original(), QStringLiteral("original"), pair.findings);
+        const std::optional<QImage> modified =
+            decode(row.modified(), QStringLiteral("modified"), pair.findings);
         if (original && modified) {
             const std::vector<Finding> pictureFindings = checkPictures(*original, *modified, rects);
-            pair.findings.insert(pair.findings.end(), pictureFindings.begin(), pictureFindings.end());
+            pair.findings.insert(pair.findings.end(), pictureFindings.begin(),
+                                 pictureFindings.end());
         }
         count(report, pair.findings);
         report.pairs.push_back(std::move(pair));
@@ -158,10 +165,11 @@ CheckReport checkDatabase(const QString& database)
     const char* names[] = {"Easy", "Medium", "Hard"};
     for (int level = 1; level <= 3; ++level) {
         if (levelIds(database, level).empty())
-            report.database.push_back({Finding::Warning, QStringLiteral("level %1 (%2) has no pairs: a game there shows "
-                                                                        "empty pictures")
-                                                             .arg(level)
-                                                             .arg(QLatin1String(names[level - 1]))});
+            report.database.push_back(
+                {Finding::Warning, QStringLiteral("level %1 (%2) has no pairs: a game there shows "
+                                                  "empty pictures")
+                                       .arg(level)
+                                       .arg(QLatin1String(names[level - 1]))});
     }
     count(report, report.database);
     return report;
@@ -179,7 +187,8 @@ int runCheck(const QStringList& arguments)
         if (a == "--json")
             json = true;
         else if (a.startsWith('-') || !database.isEmpty())
-            return usageError(QStringLiteral("check: unexpected argument \"%1\" (try check --help)").arg(a));
+            return usageError(
+                QStringLiteral("check: unexpected argument \"%1\" (try check --help)").arg(a));
         else
             database = a;
     }

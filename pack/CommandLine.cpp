@@ -3,12 +3,11 @@
 #include "Build.h"
 #include "Check.h"
 #include "Extract.h"
+#include "InputError.h"
 #include "List.h"
 #include "generate/Generate.h"
-#include "InputError.h"
 
 #include <QCoreApplication>
-
 #include <cstdio>
 
 namespace pack {
@@ -55,7 +54,10 @@ QString oneLine(QString s)
 
 } // namespace
 
-std::span<const Command> commands() { return kCommands; }
+std::span<const Command> commands()
+{
+    return kCommands;
+}
 
 void printOut(const QString& text)
 {

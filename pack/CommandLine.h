@@ -3,7 +3,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <span>
 
 namespace pack {

@@ -46,8 +46,8 @@ void writeFile(const QString& path, const QByteArray& bytes, bool force)
     if (!force && QFileInfo::exists(path))
         throw InputError(path, "already exists (use --force to replace it)");
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
-        !file.flush())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size() || !file.flush())
         throw InputError(path, "can't be written: " + file.errorString());
 }
 
@@ -84,7 +84,8 @@ int runExtract(const QStringList& arguments)
         else if (a == "--dir" && i + 1 < arguments.size())
             dir = arguments[++i];
         else if (a.startsWith('-') || !database.isEmpty())
-            return usageError(QStringLiteral("extract: unexpected argument \"%1\" (try extract --help)").arg(a));
+            return usageError(
+                QStringLiteral("extract: unexpected argument \"%1\" (try extract --help)").arg(a));
         else
             database = a;
     }
@@ -105,31 +106,39 @@ int runExtract(const QStringList& arguments)
             throw InputError(database, "a row has no id or no level");
         const qint64 id = qint64(numbers.id.toDouble());
         if (ids.contains(id))
-            throw InputError(database, QStringLiteral("id %1 appears twice; a manifest can't hold both").arg(id));
+            throw InputError(
+                database,
+                QStringLiteral("id %1 appears twice; a manifest can't hold both").arg(id));
         ids.insert(id);
         coordinateType = manifestCoordinateType(row.coordinateType());
 
         QJsonObject pair{{"id", id}, {"level", qint64(numbers.level.toDouble())}};
-        for (auto [key, picture] : {std::pair{"original", row.original()}, std::pair{"modified", row.modified()}}) {
+        for (auto [key, picture] :
+             {std::pair{"original", row.original()}, std::pair{"modified", row.modified()}}) {
             if (!picture) {
                 pair[key] = QJsonValue(QJsonValue::Null);
                 continue;
             }
-            const QString name = QStringLiteral("%1-%2.%3").arg(id).arg(key, pictureExtension(*picture));
+            const QString name =
+                QStringLiteral("%1-%2.%3").arg(id).arg(key, pictureExtension(*picture));
             writeFile(out.filePath(name), *picture, force);
             pair[key] = name;
         }
         QJsonArray differences;
         for (const auto& corners : numbers.differences)
-            differences.append(QJsonObject{{"x1", json(corners[0])}, {"y1", json(corners[1])},
-                                           {"x2", json(corners[2])}, {"y2", json(corners[3])}});
+            differences.append(QJsonObject{{"x1", json(corners[0])},
+                                           {"y1", json(corners[1])},
+                                           {"x2", json(corners[2])},
+                                           {"y2", json(corners[3])}});
         pair["differences"] = differences;
         pairs.append(pair);
     });
 
-    const QJsonObject manifest{{"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", pairs}};
+    const QJsonObject manifest{
+        {"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", pairs}};
     writeFile(out.filePath("manifest.json"), QJsonDocument(manifest).toJson(), force);
-    printOut(QStringLiteral("%1: %2 pairs extracted to %3\n").arg(database).arg(pairs.size()).arg(dir));
+    printOut(
+        QStringLiteral("%1: %2 pairs extracted to %3\n").arg(database).arg(pairs.size()).arg(dir));
     return 0;
 }
 

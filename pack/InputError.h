@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <stdexcept>
 
 namespace pack {
@@ -10,16 +9,15 @@ namespace pack {
 // that makes no sense. Reported as one line, exit status 2.
 class InputError : public std::runtime_error
 {
-public:
+  public:
     InputError(QString file, QString problem)
         : std::runtime_error((file + ": " + problem).toStdString()), m_file(std::move(file)),
           m_problem(std::move(problem))
-    {
-    }
+    {}
     const QString& file() const { return m_file; }
     const QString& problem() const { return m_problem; }
 
-private:
+  private:
     QString m_file;
     QString m_problem;
 };

@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
 #include <cmath>
 #include <limits>
 #include <map>
@@ -38,7 +37,7 @@ const char* typeName(const QJsonValue& v)
 
 class Checker
 {
-public:
+  public:
     Checker(QString path, QString folder) : m_path(std::move(path)), m_folder(std::move(folder)) {}
 
     [[noreturn]] void fail(const QString& where, const QString& problem) const
@@ -46,7 +45,8 @@ public:
         throw InputError(m_path, where.isEmpty() ? problem : where + ": " + problem);
     }
 
-    void onlyKeys(const QJsonObject& o, const QString& where, std::initializer_list<const char*> keys)
+    void onlyKeys(const QJsonObject& o, const QString& where,
+                  std::initializer_list<const char*> keys)
     {
         for (auto it = o.begin(); it != o.end(); ++it) {
             bool known = false;
@@ -92,11 +92,10 @@ public:
             fail(where, QStringLiteral("expected a number or null, got %1").arg(typeName(v)));
         const double given = v.toDouble();
         const double x = units == Units::Pixels ? given * kTwipsPerPixel : given;
-        const QString shown = units == Units::Pixels
-                                  ? QStringLiteral("%1 pixels (%2 twips)")
-                                        .arg(given, 0, 'g', 17)
-                                        .arg(x, 0, 'g', 17)
-                                  : QString::number(given, 'g', 17);
+        const QString shown =
+            units == Units::Pixels
+                ? QStringLiteral("%1 pixels (%2 twips)").arg(given, 0, 'g', 17).arg(x, 0, 'g', 17)
+                : QString::number(given, 'g', 17);
         switch (type) {
         case CoordinateType::Long:
         case CoordinateType::Integer: {
@@ -116,17 +115,19 @@ public:
         }
         case CoordinateType::Single:
             if (std::fabs(x) > std::numeric_limits<float>::max())
-                fail(where, QStringLiteral("%1 does not fit coordinate_type \"single\"").arg(shown));
+                fail(where,
+                     QStringLiteral("%1 does not fit coordinate_type \"single\"").arg(shown));
             break;
         case CoordinateType::Double:
             if (!std::isfinite(x))
-                fail(where, QStringLiteral("%1 does not fit coordinate_type \"double\"").arg(shown));
+                fail(where,
+                     QStringLiteral("%1 does not fit coordinate_type \"double\"").arg(shown));
             break;
         }
         return x;
     }
 
-private:
+  private:
     QString m_path;
     QString m_folder;
 };
@@ -143,7 +144,9 @@ QString position(const QByteArray& json, qsizetype offset)
             lineStart = i + 1;
         }
     const int column =
-        static_cast<int>(QString::fromUtf8(json.constData() + lineStart, offset - lineStart).size()) + 1;
+        static_cast<int>(
+            QString::fromUtf8(json.constData() + lineStart, offset - lineStart).size()) +
+        1;
     return QStringLiteral("line %1, column %2").arg(line).arg(column);
 }
 
@@ -205,8 +208,9 @@ Manifest parseManifest(const QByteArray& json, const QString& path, const QStrin
         Pair p;
         p.id = check.wholeNumber(o.value("id"), where + ".id", -2147483648.0, 2147483647.0);
         if (const auto [it, fresh] = seen.emplace(p.id, i); !fresh)
-            check.fail(where + ".id",
-                       QStringLiteral("id %1 is already used by pairs[%2]").arg(p.id).arg(it->second));
+            check.fail(
+                where + ".id",
+                QStringLiteral("id %1 is already used by pairs[%2]").arg(p.id).arg(it->second));
         p.level = check.wholeNumber(o.value("level"), where + ".level", 1, 3);
         p.original = check.picture(o, "original", where);
         p.modified = check.picture(o, "modified", where);

@@ -5,7 +5,6 @@
 #include "InputError.h"
 
 #include <QString>
-
 #include <array>
 #include <optional>
 #include <vector>

@@ -16,7 +16,8 @@ constexpr int kVisibleChange = 12;
 
 bool complete(const StoredRect& r)
 {
-    return std::all_of(r.corners.begin(), r.corners.end(), [](const auto& c) { return c.has_value(); });
+    return std::all_of(r.corners.begin(), r.corners.end(),
+                       [](const auto& c) { return c.has_value(); });
 }
 
 bool upright(const StoredRect& r)
@@ -28,7 +29,8 @@ bool upright(const StoredRect& r)
 QRect pixelRect(const StoredRect& r)
 {
     const auto px = [](double twips) { return int(std::floor(twips / 15.0)); };
-    return QRect(QPoint(px(*r.corners[0]), px(*r.corners[1])), QPoint(px(*r.corners[2]), px(*r.corners[3])));
+    return QRect(QPoint(px(*r.corners[0]), px(*r.corners[1])),
+                 QPoint(px(*r.corners[2]), px(*r.corners[3])));
 }
 
 QString label(int k)
@@ -44,7 +46,8 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
     for (int k = 0; k < 4; ++k) {
         const StoredRect& r = rects[k];
         if (!complete(r)) {
-            findings.push_back({Finding::Error, label(k) + ": a coordinate is Null, so it can never be found"});
+            findings.push_back(
+                {Finding::Error, label(k) + ": a coordinate is Null, so it can never be found"});
             continue;
         }
         if (*r.corners[0] > *r.corners[2])
@@ -59,9 +62,11 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
             const auto& p = rects[a].corners;
             const auto& q = rects[b].corners;
             if (*p[0] <= *q[2] && *q[0] <= *p[2] && *p[1] <= *q[3] && *q[1] <= *p[3])
-                findings.push_back({Finding::Warning, QStringLiteral("differences %1 and %2 overlap: one press can find both")
-                                                          .arg(a + 1)
-                                                          .arg(b + 1)});
+                findings.push_back(
+                    {Finding::Warning,
+                     QStringLiteral("differences %1 and %2 overlap: one press can find both")
+                         .arg(a + 1)
+                         .arg(b + 1)});
         }
     }
     return findings;
@@ -78,9 +83,9 @@ std::vector<bool> changedPixels(const QImage& original, const QImage& modified)
         const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
         const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
         for (int x = 0; x < w; ++x) {
-            diff[std::size_t(y) * w + x] =
-                std::max({std::abs(qRed(pa[x]) - qRed(pb[x])), std::abs(qGreen(pa[x]) - qGreen(pb[x])),
-                          std::abs(qBlue(pa[x]) - qBlue(pb[x]))});
+            diff[std::size_t(y) * w + x] = std::max({std::abs(qRed(pa[x]) - qRed(pb[x])),
+                                                     std::abs(qGreen(pa[x]) - qGreen(pb[x])),
+                                                     std::abs(qBlue(pa[x]) - qBlue(pb[x]))});
         }
     }
     std::vector<bool> changed(diff.size());
@@ -105,29 +110,33 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
 {
     std::vector<Finding> findings;
     if (original.size() != modified.size()) {
-        findings.push_back({Finding::Error, QStringLiteral("the pictures differ in size (%1 x %2 and %3 x %4)")
-                                                .arg(original.width())
-                                                .arg(original.height())
-                                                .arg(modified.width())
-                                                .arg(modified.height())});
+        findings.push_back(
+            {Finding::Error, QStringLiteral("the pictures differ in size (%1 x %2 and %3 x %4)")
+                                 .arg(original.width())
+                                 .arg(original.height())
+                                 .arg(modified.width())
+                                 .arg(modified.height())});
         return findings;
     }
     const int w = original.width();
     const int h = original.height();
     if (w > kBoxWidth || h > kBoxHeight)
-        findings.push_back({Finding::Warning, QStringLiteral("the pictures (%1 x %2) are larger than the picture box "
-                                                             "(%3 x %4) and are cut off")
-                                                  .arg(w)
-                                                  .arg(h)
-                                                  .arg(kBoxWidth)
-                                                  .arg(kBoxHeight)});
+        findings.push_back({Finding::Warning,
+                            QStringLiteral("the pictures (%1 x %2) are larger than the picture box "
+                                           "(%3 x %4) and are cut off")
+                                .arg(w)
+                                .arg(h)
+                                .arg(kBoxWidth)
+                                .arg(kBoxHeight)});
     else if (w < kBoxWidth / 2 || h < kBoxHeight / 2)
-        findings.push_back({Finding::Warning, QStringLiteral("the pictures (%1 x %2) fill less than half the picture box "
-                                                             "(%3 x %4)")
-                                                  .arg(w)
-                                                  .arg(h)
-                                                  .arg(kBoxWidth)
-                                                  .arg(kBoxHeight)});
+        findings.push_back(
+            {Finding::Warning,
+             QStringLiteral("the pictures (%1 x %2) fill less than half the picture box "
+                            "(%3 x %4)")
+                 .arg(w)
+                 .arg(h)
+                 .arg(kBoxWidth)
+                 .arg(kBoxHeight)});
 
     const QRect picture(0, 0, w, h);
     std::vector<QRect> areas;
@@ -135,9 +144,10 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
         if (!upright(rects[k]))
             continue;
         const QRect area = pixelRect(rects[k]);
-        if (*rects[k].corners[0] < 0 || *rects[k].corners[1] < 0 || *rects[k].corners[2] > w * 15.0 ||
-            *rects[k].corners[3] > h * 15.0)
-            findings.push_back({Finding::Error, label(k) + QStringLiteral(" reaches outside the picture")});
+        if (*rects[k].corners[0] < 0 || *rects[k].corners[1] < 0 ||
+            *rects[k].corners[2] > w * 15.0 || *rects[k].corners[3] > h * 15.0)
+            findings.push_back(
+                {Finding::Error, label(k) + QStringLiteral(" reaches outside the picture")});
         areas.push_back(area.intersected(picture));
     }
 
@@ -152,7 +162,8 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
             for (int x = area.left(); x <= area.right(); ++x)
                 inside += changed[std::size_t(y) * w + x] ? 1 : 0;
         if (inside < kVisibleChange)
-            findings.push_back({Finding::Error, label(i) + QStringLiteral(": nothing visibly changes inside it")});
+            findings.push_back(
+                {Finding::Error, label(i) + QStringLiteral(": nothing visibly changes inside it")});
     }
 
     // Where a rectangle can't be placed, nobody can say which changes it was meant to cover.
@@ -165,20 +176,22 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
             if (!changed[std::size_t(y) * w + x])
                 continue;
             const QPoint p(x, y);
-            if (std::any_of(areas.begin(), areas.end(), [&](const QRect& r) { return r.contains(p); }))
+            if (std::any_of(areas.begin(), areas.end(),
+                            [&](const QRect& r) { return r.contains(p); }))
                 continue;
             ++outside;
             outsideBox |= QRect(p, QSize(1, 1));
         }
     }
     if (outside >= kVisibleChange)
-        findings.push_back({Finding::Error, QStringLiteral("%1 changed pixels lie outside every difference, around "
-                                                           "x %2..%3, y %4..%5 (pixels)")
-                                                .arg(outside)
-                                                .arg(outsideBox.left())
-                                                .arg(outsideBox.right())
-                                                .arg(outsideBox.top())
-                                                .arg(outsideBox.bottom())});
+        findings.push_back({Finding::Error,
+                            QStringLiteral("%1 changed pixels lie outside every difference, around "
+                                           "x %2..%3, y %4..%5 (pixels)")
+                                .arg(outside)
+                                .arg(outsideBox.left())
+                                .arg(outsideBox.right())
+                                .arg(outsideBox.top())
+                                .arg(outsideBox.bottom())});
     return findings;
 }
 

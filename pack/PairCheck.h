@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
-
 #include <array>
 #include <optional>
 #include <vector>

@@ -1,7 +1,6 @@
 #include "StoredPairs.h"
 
 #include "InputError.h"
-
 #include "store/Connection.h"
 #include "store/StoreError.h"
 
@@ -87,7 +86,8 @@ void forEachPair(const QString& database, const std::function<void(const PairRow
 std::vector<store::FieldValue> levelIds(const QString& database, int level)
 {
     std::vector<store::FieldValue> ids;
-    withRows(database, "select * from tblImages where level=" + std::to_string(level) + " order by id",
+    withRows(database,
+             "select * from tblImages where level=" + std::to_string(level) + " order by id",
              [&](store::Recordset& rows) {
                  for (; !rows.Eof(); rows.MoveNext())
                      ids.push_back(rows.Fields("id").Value());

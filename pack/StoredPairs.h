@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <array>
 #include <functional>
 #include <optional>
@@ -31,7 +30,7 @@ const std::string& coordinateColumn(int difference, int corner);
 // A row being visited: its numbers, and its pictures read on demand.
 class PairRow
 {
-public:
+  public:
     explicit PairRow(store::Recordset& rows) : m_rows(rows) {}
     StoredPair numbers() const;
     // The whole picture; nullopt for Null.
@@ -40,7 +39,7 @@ public:
     // The Jet type name of a column ("long", "integer", "single", "double", ...).
     std::string coordinateType() const;
 
-private:
+  private:
     std::optional<QByteArray> picture(const char* column) const;
     store::Recordset& m_rows;
 };

@@ -5,13 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <vector>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace store {
 
@@ -63,9 +63,11 @@ std::string damaged(const std::string& path, const std::string& what)
 bool usableTable(const MdbTableDef* table)
 {
     // Access itself allows 255 fields and 32 indexes per table.
-    return table && table->num_cols >= 1 && table->num_cols <= MDB_MAX_COLS && table->num_real_idxs <= 256
-           && table->num_idxs <= 256 && table->usage_map && table->map_sz >= 1
-           && table->usage_map[0] <= 1 // of another map type libmdb scans every page and loses the row's page
+    return table && table->num_cols >= 1 && table->num_cols <= MDB_MAX_COLS &&
+           table->num_real_idxs <= 256 && table->num_idxs <= 256 && table->usage_map &&
+           table->map_sz >= 1 &&
+           table->usage_map[0] <=
+               1 // of another map type libmdb scans every page and loses the row's page
            && !(table->usage_map[0] == 0 && table->map_sz < 5);
 }
 
@@ -77,7 +79,7 @@ bool readCatalog(MdbHandle* mdb)
     mdb->num_catalog = 0;
 
     // The catalog is itself a table, MSysObjects, whose definition is always on page 2.
-    MdbCatalogEntry objects {};
+    MdbCatalogEntry objects{};
     objects.mdb = mdb;
     objects.object_type = MDB_TABLE;
     objects.table_pg = 2;
@@ -92,10 +94,10 @@ bool readCatalog(MdbHandle* mdb)
     const std::size_t size = std::max<std::size_t>(mdb->bind_size, MDB_BIND_SIZE) + 1;
     std::vector<char> id(size), name(size), type(size), flags(size);
     char idName[] = "Id", nameName[] = "Name", typeName[] = "Type", flagsName[] = "Flags";
-    if (mdb_bind_column_by_name(table, idName, id.data(), nullptr) == -1
-        || mdb_bind_column_by_name(table, nameName, name.data(), nullptr) == -1
-        || mdb_bind_column_by_name(table, typeName, type.data(), nullptr) == -1
-        || mdb_bind_column_by_name(table, flagsName, flags.data(), nullptr) == -1) {
+    if (mdb_bind_column_by_name(table, idName, id.data(), nullptr) == -1 ||
+        mdb_bind_column_by_name(table, nameName, name.data(), nullptr) == -1 ||
+        mdb_bind_column_by_name(table, typeName, type.data(), nullptr) == -1 ||
+        mdb_bind_column_by_name(table, flagsName, flags.data(), nullptr) == -1) {
         mdb_free_tabledef(table);
         return false;
     }
@@ -106,7 +108,8 @@ bool readCatalog(MdbHandle* mdb)
         // Bounded: a damaged name longer than the entry's field must not run past it.
         g_strlcpy(entry->object_name, name.data(), sizeof entry->object_name);
         entry->object_type = static_cast<int>(std::strtol(type.data(), nullptr, 10) & 0x7f);
-        entry->table_pg = static_cast<unsigned long>(std::strtol(id.data(), nullptr, 10) & 0x00ffffff);
+        entry->table_pg =
+            static_cast<unsigned long>(std::strtol(id.data(), nullptr, 10) & 0x00ffffff);
         entry->flags = static_cast<int>(std::strtol(flags.data(), nullptr, 10));
         g_ptr_array_add(mdb->catalog, entry);
         mdb->num_catalog++;
@@ -147,7 +150,8 @@ std::string dataSourceOf(const std::string& connectionString)
         return {};
     const std::size_t begin = at + sizeof(kProviderKey) - 1;
     const std::size_t end = connectionString.find(';', begin);
-    return connectionString.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+    return connectionString.substr(begin,
+                                   end == std::string::npos ? std::string::npos : end - begin);
 }
 
 // libmdb trusts the file it is given; these checks refuse files whose basic layout is wrong before
@@ -155,21 +159,25 @@ std::string dataSourceOf(const std::string& connectionString)
 void checkLayout(detail::Database& db)
 {
     const std::string& path = db.path;
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             throw StoreError("The database file " + path + " was not found.");
-        throw StoreError("The database file " + path + " can't be read: " + std::strerror(errno) + ".");
+        throw StoreError("The database file " + path + " can't be read: " + std::strerror(errno) +
+                         ".");
     }
     if (!S_ISREG(st.st_mode))
         throw StoreError(path + " is not a database file (it is not a regular file).");
 
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw StoreError("The database file " + path + " can't be read: " + std::strerror(errno) + ".");
-    unsigned char head[2048] {};
+        throw StoreError("The database file " + path + " can't be read: " + std::strerror(errno) +
+                         ".");
+    unsigned char head[2048]{};
     const ssize_t got = ::pread(fd, head, sizeof head, 0);
-    unsigned char catalog[8] {};
+    unsigned char catalog[8]{};
     ssize_t gotCatalog = 0;
 
     static constexpr unsigned char jetMagic[] = "\x00\x01\x00\x00Standard Jet DB";
@@ -180,7 +188,9 @@ void checkLayout(detail::Database& db)
     }
     if (std::memcmp(head, aceMagic, sizeof aceMagic - 1) == 0) {
         ::close(fd);
-        throw StoreError(path + " is an Access 2007 or newer database, not a Jet (Access 97/2000) database file.");
+        throw StoreError(
+            path +
+            " is an Access 2007 or newer database, not a Jet (Access 97/2000) database file.");
     }
     if (std::memcmp(head, jetMagic, sizeof jetMagic - 1) != 0) {
         ::close(fd);
@@ -199,7 +209,8 @@ void checkLayout(detail::Database& db)
     const auto size = static_cast<unsigned long long>(st.st_size);
     if (size % db.pageSize != 0) {
         ::close(fd);
-        throw StoreError(detail::damaged(path, "its length is not a whole number of pages; it may be truncated"));
+        throw StoreError(detail::damaged(
+            path, "its length is not a whole number of pages; it may be truncated"));
     }
     db.pageCount = static_cast<unsigned long>(size / db.pageSize);
     // Page 2 holds the definition of the catalog table; a file without it has no tables at all.
@@ -232,7 +243,8 @@ void Connection::Open(const std::string& connectionString)
     db->path = path;
     checkLayout(*db);
 
-    // mdb_open looks a relative name up along $MDBPATH too; the file checked above is the one meant.
+    // mdb_open looks a relative name up along $MDBPATH too; the file checked above is the one
+    // meant.
     std::string absolute = path;
     if (absolute.front() != '/') {
         char cwd[4096];

@@ -14,7 +14,7 @@ class Recordset;
 // the destructor.
 class Connection
 {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -34,7 +34,7 @@ public:
     // tests that look at a file without knowing its tables.
     std::vector<std::string> tableNames() const;
 
-private:
+  private:
     friend class Recordset;
     struct Impl;
     std::unique_ptr<Impl> d;

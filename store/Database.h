@@ -3,10 +3,9 @@
 // Internal to store/: the libmdb handle shared by a Connection and the record sets opened on it,
 // and the guard that keeps libmdb's own messages off the player's terminal.
 
+#include <cstdio>
 #include <glib.h>
 #include <mdbtools.h>
-
-#include <cstdio>
 #include <string>
 
 namespace store::detail {
@@ -18,7 +17,7 @@ namespace store::detail {
 // libmdb requires anyway.
 class QuietLibrary
 {
-public:
+  public:
     QuietLibrary();
     ~QuietLibrary();
     QuietLibrary(const QuietLibrary&) = delete;
@@ -27,7 +26,7 @@ public:
     // What libmdb printed so far while this guard lived.
     std::string text();
 
-private:
+  private:
     FILE* m_savedOut = nullptr;
     FILE* m_savedErr = nullptr;
     FILE* m_sink = nullptr;

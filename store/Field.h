@@ -14,7 +14,7 @@ namespace store {
 // moves, closes or goes away.
 class Field
 {
-public:
+  public:
     const std::string& name() const;
 
     // Null, or the number as stored. Throws StoreError for a binary column or an invalid handle.
@@ -30,7 +30,7 @@ public:
     // fewer at the end, none past it. Never holds more than about one chunk of the value.
     std::vector<unsigned char> GetChunk(long n);
 
-private:
+  private:
     friend class Recordset;
     struct Impl;
     std::shared_ptr<Impl> d;

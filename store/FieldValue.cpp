@@ -19,7 +19,7 @@ using u128 = UInt128;
 // double (m * 2^e) exactly: both sides are brought to integers by shifting and multiplying.
 class Big
 {
-public:
+  public:
     explicit Big(u128 v)
     {
         while (v) {
@@ -66,7 +66,7 @@ public:
         return std::strong_ordering::equal;
     }
 
-private:
+  private:
     void trim()
     {
         while (!m_words.empty() && m_words.back() == 0)
@@ -100,11 +100,12 @@ std::partial_ordering compareScaled(Int128 numerator, int scale, double x)
     const u128 magnitude = negative ? u128(-(numerator + 1)) + 1 : u128(numerator);
     int exponent = 0;
     const double fraction = std::frexp(std::fabs(x), &exponent); // |x| = fraction * 2^exponent
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53)); // |x| = m * 2^(exponent-53)
+    const auto mantissa =
+        static_cast<std::uint64_t>(std::ldexp(fraction, 53)); // |x| = m * 2^(exponent-53)
     const int e = exponent - 53;
 
-    Big left(magnitude);  // magnitude / 10^scale
-    Big right(mantissa);  // mantissa * 2^e
+    Big left(magnitude); // magnitude / 10^scale
+    Big right(mantissa); // mantissa * 2^e
     for (int i = 0; i < scale; ++i)
         right.multiply(10);
     if (e >= 0)
@@ -146,8 +147,7 @@ std::string scaledToString(Int128 v, int scale)
     return (negative ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
 }
 
-template <typename T>
-std::string shortest(T v)
+template <typename T> std::string shortest(T v)
 {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
@@ -161,8 +161,7 @@ double parse(const std::string& text)
     return out;
 }
 
-template <class... Ts>
-struct Overloaded : Ts...
+template <class... Ts> struct Overloaded : Ts...
 {
     using Ts::operator()...;
 };
@@ -173,22 +172,21 @@ Overloaded(Ts...) -> Overloaded<Ts...>; // clang 14 does not deduce aggregates y
 
 std::partial_ordering FieldValue::compare(double x) const
 {
-    return std::visit(
-        Overloaded {
-            [](std::monostate) { return std::partial_ordering::unordered; },
-            [x](std::int64_t v) { return compareScaled(v, 0, x); },
-            [x](float v) { return double(v) <=> x; },
-            [x](double v) { return v <=> x; },
-            [x](Currency v) { return compareScaled(v.tenThousandths, 4, x); },
-            [x](Decimal v) { return compareScaled(v.unscaled, v.scale, x); },
-        },
-        m_storage);
+    return std::visit(Overloaded{
+                          [](std::monostate) { return std::partial_ordering::unordered; },
+                          [x](std::int64_t v) { return compareScaled(v, 0, x); },
+                          [x](float v) { return double(v) <=> x; },
+                          [x](double v) { return v <=> x; },
+                          [x](Currency v) { return compareScaled(v.tenThousandths, 4, x); },
+                          [x](Decimal v) { return compareScaled(v.unscaled, v.scale, x); },
+                      },
+                      m_storage);
 }
 
 double FieldValue::toDouble() const
 {
     return std::visit(
-        Overloaded {
+        Overloaded{
             [](std::monostate) { return std::numeric_limits<double>::quiet_NaN(); },
             [](std::int64_t v) { return double(v); },
             [](float v) { return double(v); },
@@ -202,16 +200,15 @@ double FieldValue::toDouble() const
 
 std::string FieldValue::toString() const
 {
-    return std::visit(
-        Overloaded {
-            [](std::monostate) { return std::string("null"); },
-            [](std::int64_t v) { return std::to_string(v); },
-            [](float v) { return shortest(v); },
-            [](double v) { return shortest(v); },
-            [](Currency v) { return scaledToString(v.tenThousandths, 4); },
-            [](Decimal v) { return scaledToString(v.unscaled, v.scale); },
-        },
-        m_storage);
+    return std::visit(Overloaded{
+                          [](std::monostate) { return std::string("null"); },
+                          [](std::int64_t v) { return std::to_string(v); },
+                          [](float v) { return shortest(v); },
+                          [](double v) { return shortest(v); },
+                          [](Currency v) { return scaledToString(v.tenThousandths, 4); },
+                          [](Decimal v) { return scaledToString(v.unscaled, v.scale); },
+                      },
+                      m_storage);
 }
 
 } // namespace store

@@ -12,7 +12,7 @@ namespace store {
 // Currency as its scaled 64-bit integer (units of 1/10000), Decimal as a scaled 128-bit integer.
 class FieldValue
 {
-public:
+  public:
     struct Currency
     {
         std::int64_t tenThousandths = 0;
@@ -43,7 +43,7 @@ public:
 
     bool operator==(const FieldValue&) const = default;
 
-private:
+  private:
     Storage m_storage;
 };
 

@@ -24,7 +24,9 @@ std::function<void()>& eventYield()
 // which is removed rather than followed.
 bool nameTaken(const std::string& fileName)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::lstat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
@@ -59,7 +61,8 @@ void WriteFieldToFile(Field field, const std::string& fileName)
 
     // Created fresh: O_TRUNC so no bytes of an old file survive behind the new ones should the
     // removal have failed, O_NOFOLLOW so a link planted at this name can't redirect the write.
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd =
+        ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return; // the picture load that follows reports the missing file
 
@@ -108,14 +111,18 @@ void RemoveFile(const std::string& fileName)
 
 void ForceDeleteFile(const std::string& fileName)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::lstat(fileName.c_str(), &st) != 0)
-        throw StoreError("The file " + fileName + " can't be deleted: " + std::strerror(errno) + ".");
+        throw StoreError("The file " + fileName + " can't be deleted: " + std::strerror(errno) +
+                         ".");
     // chmod follows links; a link's own permissions don't matter for deleting it anyway.
     if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))
         ::chmod(fileName.c_str(), (st.st_mode & 07777) | S_IWUSR);
     if (::unlink(fileName.c_str()) != 0)
-        throw StoreError("The file " + fileName + " can't be deleted: " + std::strerror(errno) + ".");
+        throw StoreError("The file " + fileName + " can't be deleted: " + std::strerror(errno) +
+                         ".");
 }
 
 } // namespace store

@@ -17,8 +17,9 @@ bool isNameChar(char c)
 
 [[noreturn]] void unsupported(const std::string& text, const std::string& why)
 {
-    throw StoreError("The database query \"" + text + "\" can't be run: " + why
-                     + ". Only \"select * from <table> [where <field>=<whole number>] [order by <field>]\" is understood.");
+    throw StoreError("The database query \"" + text + "\" can't be run: " + why +
+                     ". Only \"select * from <table> [where <field>=<whole number>] [order by "
+                     "<field>]\" is understood.");
 }
 
 std::vector<std::string> tokenize(const std::string& text)
@@ -62,8 +63,8 @@ bool keyword(const std::string& token, const char* word)
 
 bool isKeyword(const std::string& token)
 {
-    return keyword(token, "select") || keyword(token, "from") || keyword(token, "where")
-           || keyword(token, "order") || keyword(token, "by");
+    return keyword(token, "select") || keyword(token, "from") || keyword(token, "where") ||
+           keyword(token, "order") || keyword(token, "by");
 }
 
 // A table or field name: [anything but ]] or letters, digits and _ not starting with a digit.

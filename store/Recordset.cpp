@@ -19,12 +19,13 @@ using Int128 = FieldValue::Int128;
 __extension__ typedef unsigned __int128 UInt128;
 
 constexpr int kOffsetMask = 0x1fff;
-constexpr int kOleHeader = 12;      // MDB_MEMO_OVERHEAD: length and flags, page/row pointer, unused
+constexpr int kOleHeader = 12; // MDB_MEMO_OVERHEAD: length and flags, page/row pointer, unused
 constexpr std::size_t kPieceBuffer = 8192; // one stored piece is at most a page (4096 on Jet 4)
 
 std::uint32_t le32(const unsigned char* p)
 {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
 }
 
 std::uint64_t le64(const unsigned char* p)
@@ -48,8 +49,15 @@ bool equalNames(const std::string& a, const char* b)
 bool isNumeric(int type)
 {
     switch (type) {
-    case MDB_BOOL: case MDB_BYTE: case MDB_INT: case MDB_LONGINT: case MDB_MONEY:
-    case MDB_FLOAT: case MDB_DOUBLE: case MDB_DATETIME: case MDB_NUMERIC:
+    case MDB_BOOL:
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_MONEY:
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+    case MDB_NUMERIC:
         return true;
     default:
         return false;
@@ -59,12 +67,18 @@ bool isNumeric(int type)
 std::string typeWord(int type)
 {
     switch (type) {
-    case MDB_OLE: return "a picture (long binary value)";
-    case MDB_BINARY: return "binary data";
-    case MDB_TEXT: return "text";
-    case MDB_MEMO: return "long text";
-    case MDB_REPID: return "a replication id";
-    default: return "a value of an unsupported type";
+    case MDB_OLE:
+        return "a picture (long binary value)";
+    case MDB_BINARY:
+        return "binary data";
+    case MDB_TEXT:
+        return "text";
+    case MDB_MEMO:
+        return "long text";
+    case MDB_REPID:
+        return "a replication id";
+    default:
+        return "a value of an unsupported type";
     }
 }
 
@@ -75,23 +89,28 @@ bool decodeNumber(int type, const unsigned char* p, int size, int scale, FieldVa
     auto need = [&](int n) { return size == n; };
     switch (type) {
     case MDB_BYTE:
-        if (!need(1)) return false;
+        if (!need(1))
+            return false;
         out = FieldValue(std::int64_t(p[0]));
         return true;
     case MDB_INT:
-        if (!need(2)) return false;
+        if (!need(2))
+            return false;
         out = FieldValue(std::int64_t(std::int16_t(std::uint16_t(p[0] | p[1] << 8))));
         return true;
     case MDB_LONGINT:
-        if (!need(4)) return false;
+        if (!need(4))
+            return false;
         out = FieldValue(std::int64_t(std::int32_t(le32(p))));
         return true;
     case MDB_MONEY:
-        if (!need(8)) return false;
-        out = FieldValue(FieldValue::Currency { std::int64_t(le64(p)) });
+        if (!need(8))
+            return false;
+        out = FieldValue(FieldValue::Currency{std::int64_t(le64(p))});
         return true;
     case MDB_FLOAT: {
-        if (!need(4)) return false;
+        if (!need(4))
+            return false;
         const std::uint32_t bits = le32(p);
         float f;
         std::memcpy(&f, &bits, sizeof f);
@@ -100,7 +119,8 @@ bool decodeNumber(int type, const unsigned char* p, int size, int scale, FieldVa
     }
     case MDB_DOUBLE:
     case MDB_DATETIME: { // a date is a double: days since 30 December 1899
-        if (!need(8)) return false;
+        if (!need(8))
+            return false;
         const std::uint64_t bits = le64(p);
         double v;
         std::memcpy(&v, &bits, sizeof v);
@@ -110,7 +130,8 @@ bool decodeNumber(int type, const unsigned char* p, int size, int scale, FieldVa
     case MDB_NUMERIC: {
         // A sign byte, then a 128-bit magnitude as four little-endian 32-bit words, most
         // significant word first (the layout libmdb's own formatter reads).
-        if (!need(17) || scale < 0 || scale > 28) return false;
+        if (!need(17) || scale < 0 || scale > 28)
+            return false;
         UInt128 magnitude = 0;
         for (int word = 0; word < 4; ++word)
             magnitude = magnitude << 32 | le32(p + 1 + 4 * word);
@@ -119,7 +140,7 @@ bool decodeNumber(int type, const unsigned char* p, int size, int scale, FieldVa
         Int128 value = static_cast<Int128>(magnitude);
         if (p[0] & 0x80)
             value = -value;
-        out = FieldValue(FieldValue::Decimal { value, scale });
+        out = FieldValue(FieldValue::Decimal{value, scale});
         return true;
     }
     default:
@@ -150,8 +171,9 @@ bool equalsInteger(const FieldValue& v, std::int64_t n)
 {
     if (const auto* i = std::get_if<std::int64_t>(&v.storage()))
         return *i == n;
-    return v.compare(static_cast<double>(n)) == std::partial_ordering::equivalent
-           && FieldValue(FieldValue::Decimal { n, 0 }).compare(v.toDouble()) == std::partial_ordering::equivalent;
+    return v.compare(static_cast<double>(n)) == std::partial_ordering::equivalent &&
+           FieldValue(FieldValue::Decimal{n, 0}).compare(v.toDouble()) ==
+               std::partial_ordering::equivalent;
 }
 
 struct Column
@@ -163,9 +185,9 @@ struct Column
 
 struct Cell
 {
-    FieldValue value;        // numeric columns
-    long size = 0;           // stored length; for a long binary value the length of the value
-    std::array<unsigned char, kOleHeader> ole {}; // long binary columns: the header in the row
+    FieldValue value; // numeric columns
+    long size = 0;    // stored length; for a long binary value the length of the value
+    std::array<unsigned char, kOleHeader> ole{}; // long binary columns: the header in the row
     bool null = true;
 };
 
@@ -207,8 +229,9 @@ struct Recordset::Impl
     {
         requireOpen();
         if (current >= rows.size())
-            throw StoreError(rows.empty() ? "There is no current row: the record set is empty."
-                                          : "There is no current row: the record set is past its last row.");
+            throw StoreError(rows.empty()
+                                 ? "There is no current row: the record set is empty."
+                                 : "There is no current row: the record set is past its last row.");
     }
 
     std::size_t columnIndex(const std::string& name) const
@@ -258,7 +281,9 @@ struct Field::Impl
     {
         auto r = rs.lock();
         if (!r || !r->open || r->generation != generation)
-            throw StoreError("The field " + name + " no longer belongs to a current row (the record set has moved or closed).");
+            throw StoreError(
+                "The field " + name +
+                " no longer belongs to a current row (the record set has moved or closed).");
         // A field taken where there is no row (an empty level, past the end) exists, but has no
         // value to give.
         r->requireRow();
@@ -320,8 +345,9 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
         return StoreError(detail::damaged(path, what));
     };
     // The definition must be a table definition page inside the file before libmdb parses it.
-    if (entry->table_pg == 0 || entry->table_pg >= db->pageCount
-        || mdb_read_pg(mdb, entry->table_pg) != static_cast<ssize_t>(db->pageSize) || mdb->pg_buf[0] != MDB_PAGE_TABLE)
+    if (entry->table_pg == 0 || entry->table_pg >= db->pageCount ||
+        mdb_read_pg(mdb, entry->table_pg) != static_cast<ssize_t>(db->pageSize) ||
+        mdb->pg_buf[0] != MDB_PAGE_TABLE)
         throw fail("the definition of table " + r.tableName + " is missing");
     r.table = mdb_read_table(entry);
     if (!r.table)
@@ -332,22 +358,23 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
         throw fail("the fields of table " + r.tableName + " can't be read");
     for (unsigned i = 0; i < r.table->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(r.table->columns, i));
-        r.columns.push_back(Column { col->name, col->col_type, col });
+        r.columns.push_back(Column{col->name, col->col_type, col});
     }
 
     std::optional<std::size_t> whereIndex;
     std::optional<std::size_t> orderIndex;
-    for (auto [name, slot] : { std::pair { &q.whereColumn, &whereIndex }, std::pair { &q.orderColumn, &orderIndex } }) {
+    for (auto [name, slot] :
+         {std::pair{&q.whereColumn, &whereIndex}, std::pair{&q.orderColumn, &orderIndex}}) {
         if (!*name)
             continue;
         *slot = r.columnIndex(**name);
         const int type = r.columns[**slot].type;
         if (!isNumeric(type))
-            throw StoreError("The database query \"" + query + "\" can't be run: the field " + **name
-                             + " holds " + typeWord(type) + ", not a number.");
+            throw StoreError("The database query \"" + query + "\" can't be run: the field " +
+                             **name + " holds " + typeWord(type) + ", not a number.");
     }
 
-    std::array<MdbField, MDB_MAX_COLS> cracked {};
+    std::array<MdbField, MDB_MAX_COLS> cracked{};
     const unsigned long maxRows = db->pageCount * 256UL; // a page can't hold more rows than this
     unsigned long seen = 0;
     std::uint32_t checkedPage = 0;
@@ -362,8 +389,8 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
         // the page it read; GetChunk would then crack a row of the wrong page. Each data page's
         // number is checked once against its content.
         if (row.page != checkedPage) {
-            if (mdb_read_alt_pg(mdb, row.page) != static_cast<ssize_t>(db->pageSize)
-                || std::memcmp(mdb->alt_pg_buf, mdb->pg_buf, db->pageSize) != 0)
+            if (mdb_read_alt_pg(mdb, row.page) != static_cast<ssize_t>(db->pageSize) ||
+                std::memcmp(mdb->alt_pg_buf, mdb->pg_buf, db->pageSize) != 0)
                 throw fail("the page map of table " + r.tableName + " is damaged");
             checkedPage = row.page;
         }
@@ -397,7 +424,8 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
             cell.size = f.siz;
             if (isNumeric(column.type)) {
                 if (!decodeNumber(column.type, bytes, f.siz, column.mdb->col_scale, cell.value))
-                    throw fail("the field " + column.name + " of table " + r.tableName + " holds a malformed number");
+                    throw fail("the field " + column.name + " of table " + r.tableName +
+                               " holds a malformed number");
             } else if (column.type == MDB_OLE) {
                 if (f.siz < kOleHeader)
                     throw fail("the picture in field " + column.name + " has a malformed header");
@@ -410,14 +438,16 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
                     throw fail("the picture in field " + column.name + " has a wrong length");
             }
         }
-        const bool wanted = !whereIndex || equalsInteger(row.cells[*whereIndex].value, q.whereValue);
+        const bool wanted =
+            !whereIndex || equalsInteger(row.cells[*whereIndex].value, q.whereValue);
         if (wanted)
             r.rows.push_back(std::move(row));
     }
     if (orderIndex) {
         const std::size_t k = *orderIndex;
-        std::stable_sort(r.rows.begin(), r.rows.end(),
-                         [k](const Row& a, const Row& b) { return lessValue(a.cells[k].value, b.cells[k].value); });
+        std::stable_sort(r.rows.begin(), r.rows.end(), [k](const Row& a, const Row& b) {
+            return lessValue(a.cells[k].value, b.cells[k].value);
+        });
     }
     r.current = 0;
     r.open = true;
@@ -518,20 +548,34 @@ std::string Field::TypeName() const
     if (!d)
         throw StoreError("The field does not belong to any record set.");
     switch (d->recordset().columns[d->column].type) {
-    case MDB_BOOL: return "boolean";
-    case MDB_BYTE: return "byte";
-    case MDB_INT: return "integer";
-    case MDB_LONGINT: return "long";
-    case MDB_MONEY: return "currency";
-    case MDB_FLOAT: return "single";
-    case MDB_DOUBLE: return "double";
-    case MDB_DATETIME: return "date";
-    case MDB_NUMERIC: return "decimal";
-    case MDB_TEXT: return "text";
-    case MDB_MEMO: return "memo";
-    case MDB_OLE: return "long binary";
-    case MDB_BINARY: return "binary";
-    default: return "other";
+    case MDB_BOOL:
+        return "boolean";
+    case MDB_BYTE:
+        return "byte";
+    case MDB_INT:
+        return "integer";
+    case MDB_LONGINT:
+        return "long";
+    case MDB_MONEY:
+        return "currency";
+    case MDB_FLOAT:
+        return "single";
+    case MDB_DOUBLE:
+        return "double";
+    case MDB_DATETIME:
+        return "date";
+    case MDB_NUMERIC:
+        return "decimal";
+    case MDB_TEXT:
+        return "text";
+    case MDB_MEMO:
+        return "memo";
+    case MDB_OLE:
+        return "long binary";
+    case MDB_BINARY:
+        return "binary";
+    default:
+        return "other";
     }
 }
 
@@ -547,7 +591,8 @@ std::size_t Field::Impl::readPiece(Recordset::Impl& r)
 {
     detail::Database& db = *r.db;
     if (!db.open)
-        throw StoreError("The database connection is closed, so the picture in field " + name + " can't be read.");
+        throw StoreError("The database connection is closed, so the picture in field " + name +
+                         " can't be read.");
     MdbHandle* mdb = db.mdb;
     const Row& row = r.rows[r.current];
     const Cell& c = row.cells[column];
@@ -575,13 +620,14 @@ std::size_t Field::Impl::readPiece(Recordset::Impl& r)
         }
         int start = 0;
         size_t length = 0;
-        if (mdb->pg_buf[0] != MDB_PAGE_DATA || static_cast<unsigned long>(mdb_get_int32(mdb->pg_buf, 4)) != r.table->entry->table_pg
-            || mdb_find_row(mdb, row.index, &start, &length) != 0 || length == 0) {
+        if (mdb->pg_buf[0] != MDB_PAGE_DATA ||
+            static_cast<unsigned long>(mdb_get_int32(mdb->pg_buf, 4)) != r.table->entry->table_pg ||
+            mdb_find_row(mdb, row.index, &start, &length) != 0 || length == 0) {
             col->bind_ptr = nullptr;
             throw fail("can't be reached");
         }
         // Where the value starts within the row: only needed for a value kept in the row itself.
-        std::array<MdbField, MDB_MAX_COLS> cracked {};
+        std::array<MdbField, MDB_MAX_COLS> cracked{};
         const int count = mdb_crack_row(r.table, start & kOffsetMask, length, cracked.data());
         int valueStart = -1;
         int valueLength = 0;
@@ -590,8 +636,8 @@ std::size_t Field::Impl::readPiece(Recordset::Impl& r)
                 valueStart = cracked[i].start;
                 valueLength = cracked[i].siz;
             }
-        if (valueStart < 0 || valueLength < kOleHeader
-            || std::memcmp(mdb->pg_buf + valueStart, c.ole.data(), kOleHeader) != 0) {
+        if (valueStart < 0 || valueLength < kOleHeader ||
+            std::memcmp(mdb->pg_buf + valueStart, c.ole.data(), kOleHeader) != 0) {
             col->bind_ptr = nullptr;
             throw fail("has changed since the record set was opened");
         }
@@ -636,11 +682,13 @@ std::vector<unsigned char> Field::GetChunk(long n)
     while (static_cast<long>(out.size()) < n && d->delivered < c.size) {
         if (d->pieceOffset == d->pieceLength) {
             if ((d->started && d->finished) || d->readPiece(r) == 0)
-                throw StoreError(detail::damaged(r.db->path, "the picture in field " + d->name + " is shorter than its stated length"));
+                throw StoreError(
+                    detail::damaged(r.db->path, "the picture in field " + d->name +
+                                                    " is shorter than its stated length"));
             continue;
         }
-        const long want = std::min({ n - static_cast<long>(out.size()), c.size - d->delivered,
-                                     static_cast<long>(d->pieceLength - d->pieceOffset) });
+        const long want = std::min({n - static_cast<long>(out.size()), c.size - d->delivered,
+                                    static_cast<long>(d->pieceLength - d->pieceOffset)});
         const auto* from = d->piece.data() + d->pieceOffset;
         out.insert(out.end(), from, from + want);
         d->pieceOffset += static_cast<std::size_t>(want);

@@ -17,7 +17,7 @@ class Connection;
 // Field::GetChunk.
 class Recordset
 {
-public:
+  public:
     Recordset();
     ~Recordset();
     Recordset(const Recordset&) = delete;
@@ -43,7 +43,7 @@ public:
     // Names of all fields of the open record set's table, in table order.
     std::vector<std::string> fieldNames() const;
 
-private:
+  private:
     friend class Field;
     struct Impl;
     std::shared_ptr<Impl> d;

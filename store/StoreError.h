@@ -10,7 +10,7 @@ namespace store {
 // game's error report shows it as it stands.
 class StoreError : public std::runtime_error
 {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

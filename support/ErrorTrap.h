@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <utility>
 
 namespace support {
@@ -16,11 +15,10 @@ namespace support {
 //     if (trap.test(104, [&] { return condition(); })) { ... }
 class ErrorTrap
 {
-public:
+  public:
     explicit ErrorTrap(QString location) : m_location(std::move(location)) {}
 
-    template <class Statement>
-    void run(int line, Statement&& statement)
+    template <class Statement> void run(int line, Statement&& statement)
     {
         try {
             std::forward<Statement>(statement)();
@@ -31,8 +29,7 @@ public:
 
     // A condition that throws is reported once and then counts as false, so the block it guards
     // is skipped: a failure must never pass for a success.
-    template <class Condition>
-    bool test(int line, Condition&& condition)
+    template <class Condition> bool test(int line, Condition&& condition)
     {
         try {
             return static_cast<bool>(std::forward<Condition>(condition)());
@@ -44,7 +41,7 @@ public:
 
     const QString& location() const { return m_location; }
 
-private:
+  private:
     // Shows the report for the exception being handled. The program's end passes through.
     void report(int line);
 

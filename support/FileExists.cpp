@@ -10,7 +10,9 @@ bool FileExists(const QString& path) noexcept
         return false;
     try {
         // Only whether stat answers matters; the modification time itself is not used.
-        struct stat info {};
+        struct stat info
+        {
+        };
         return ::stat(path.toLocal8Bit().constData(), &info) == 0;
     } catch (...) {
         return false;

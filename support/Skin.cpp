@@ -9,7 +9,6 @@
 #include <QPalette>
 #include <QRadioButton>
 #include <QWidget>
-
 #include <stdexcept>
 
 namespace support {

@@ -1,3 +1,6 @@
 #include "CommandLine.h"
 
-int main(int argc, char** argv) { return pack::runCommandLine(argc, argv); }
+int main(int argc, char** argv)
+{
+    return pack::runCommandLine(argc, argv);
+}

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QtEndian>
-
 #include <cstdio>
 
 namespace {
@@ -69,9 +68,9 @@ QImage drawHand(QPoint& hotSpot)
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath hand;
-    hand.moveTo(10.5, 1.5);                       // tip of the index finger
+    hand.moveTo(10.5, 1.5); // tip of the index finger
     hand.cubicTo(12.5, 1.5, 13.5, 2.5, 13.5, 4.5);
-    hand.lineTo(13.5, 12.5);                       // index finger, right side
+    hand.lineTo(13.5, 12.5); // index finger, right side
     hand.cubicTo(14.5, 11.0, 17.5, 11.0, 17.5, 13.5);
     hand.cubicTo(18.5, 12.0, 21.5, 12.0, 21.5, 14.5);
     hand.cubicTo(22.5, 13.0, 25.5, 13.5, 25.5, 16.0);
@@ -79,7 +78,7 @@ QImage drawHand(QPoint& hotSpot)
     hand.cubicTo(25.5, 26.0, 23.0, 29.5, 19.0, 29.5);
     hand.lineTo(13.0, 29.5);
     hand.cubicTo(10.5, 29.5, 9.0, 28.0, 7.5, 26.0);
-    hand.lineTo(3.0, 19.5);                        // thumb side
+    hand.lineTo(3.0, 19.5); // thumb side
     hand.cubicTo(2.0, 18.0, 3.5, 15.5, 6.0, 17.0);
     hand.lineTo(7.5, 18.5);
     hand.lineTo(7.5, 4.5);
@@ -105,22 +104,46 @@ QByteArray cursorFile(const QImage& image, QPoint hotSpot)
     const quint32 bitmapSize = quint32(40 + w * h * 4 + maskStride * h);
 
     QByteArray out;
-    const auto u16 = [&](quint16 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 2); };
-    const auto u32 = [&](quint32 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 4); };
-    u16(0); u16(2); u16(1);                                           // directory: a cursor, one image
-    out.append(char(w)); out.append(char(h)); out.append(char(0)); out.append(char(0));
-    u16(quint16(hotSpot.x())); u16(quint16(hotSpot.y()));
-    u32(bitmapSize); u32(6 + 16);
-    u32(40); u32(quint32(w)); u32(quint32(h * 2)); u16(1); u16(32);   // bitmap header, colour + mask
-    u32(0); u32(0); u32(0); u32(0); u32(0); u32(0);
-    for (int y = h - 1; y >= 0; --y) {                                // bottom-up BGRA rows
+    const auto u16 = [&](quint16 v) {
+        v = qToLittleEndian(v);
+        out.append(reinterpret_cast<const char*>(&v), 2);
+    };
+    const auto u32 = [&](quint32 v) {
+        v = qToLittleEndian(v);
+        out.append(reinterpret_cast<const char*>(&v), 4);
+    };
+    u16(0);
+    u16(2);
+    u16(1); // directory: a cursor, one image
+    out.append(char(w));
+    out.append(char(h));
+    out.append(char(0));
+    out.append(char(0));
+    u16(quint16(hotSpot.x()));
+    u16(quint16(hotSpot.y()));
+    u32(bitmapSize);
+    u32(6 + 16);
+    u32(40);
+    u32(quint32(w));
+    u32(quint32(h * 2));
+    u16(1);
+    u16(32); // bitmap header, colour + mask
+    u32(0);
+    u32(0);
+    u32(0);
+    u32(0);
+    u32(0);
+    u32(0);
+    for (int y = h - 1; y >= 0; --y) { // bottom-up BGRA rows
         for (int x = 0; x < w; ++x) {
             const QRgb c = image.pixel(x, y);
-            out.append(char(qBlue(c))); out.append(char(qGreen(c))); out.append(char(qRed(c)));
+            out.append(char(qBlue(c)));
+            out.append(char(qGreen(c)));
+            out.append(char(qRed(c)));
             out.append(char(qAlpha(c)));
         }
     }
-    for (int y = h - 1; y >= 0; --y) {                                // AND mask: 1 = transparent
+    for (int y = h - 1; y >= 0; --y) { // AND mask: 1 = transparent
         QByteArray row(maskStride, 0);
         for (int x = 0; x < w; ++x)
             if (qAlpha(image.pixel(x, y)) < 128)
@@ -147,7 +170,8 @@ int main(int argc, char* argv[])
     }
     const QDir assets(QString::fromLocal8Bit(argv[1]));
     for (const int size : {32, 48, 128, 256}) {
-        if (!drawIcon(size, size != 32).save(assets.filePath(QStringLiteral("icons/tavrello-%1.png").arg(size))))
+        if (!drawIcon(size, size != 32)
+                 .save(assets.filePath(QStringLiteral("icons/tavrello-%1.png").arg(size))))
             return 1;
     }
     QPoint hotSpot;

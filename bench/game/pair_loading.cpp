@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>

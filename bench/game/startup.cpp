@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QPaintEvent>
 #include <QTimer>
-
 #include <cstdio>
 #include <cstring>
 
@@ -13,7 +12,7 @@ namespace {
 // Ends the process when the watched window has painted once.
 class FirstPaint : public QObject
 {
-public:
+  public:
     bool eventFilter(QObject*, QEvent* event) override
     {
         if (event->type() == QEvent::Paint)

@@ -11,9 +11,6 @@
 #include "store/PictureFiles.h"
 #include "store/Recordset.h"
 
-#include <glib.h>
-#include <mdbtools.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +20,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <glib.h>
+#include <mdbtools.h>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -35,8 +34,8 @@ namespace {
 
 std::string connectionString(const fs::path& folder)
 {
-    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder.string()
-           + "/dbImages.mdb;JET OLEDB:Database Password=";
+    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder.string() +
+           "/dbImages.mdb;JET OLEDB:Database Password=";
 }
 
 void writeRandom(const fs::path& path, std::size_t size, unsigned seed)
@@ -60,16 +59,18 @@ fs::path database(const fs::path& root, const std::string& name, int rows, std::
     std::string manifest = R"({"units":"twips","coordinate_type":"long","pairs":[)";
     for (int i = 0; i < rows; ++i) {
         // Ids run backwards so the level's order differs from the physical one.
-        manifest += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(rows - i) + R"(,"level":)"
-                    + std::to_string(i % 3 + 1) + R"(,"original":"a.bin","modified":"b.bin","differences":[)";
+        manifest += (i ? "," : "") + std::string(R"({"id":)") + std::to_string(rows - i) +
+                    R"(,"level":)" + std::to_string(i % 3 + 1) +
+                    R"(,"original":"a.bin","modified":"b.bin","differences":[)";
         for (int k = 0; k < 4; ++k)
             manifest += std::string(k ? "," : "") + R"({"x1":10,"y1":20,"x2":30,"y2":40})";
         manifest += "]}";
     }
     manifest += "]}";
     std::ofstream(dir / "manifest.json") << manifest;
-    const std::string command = std::string("'") + TAVRELLO_PACK_EXE + "' build '" + (dir / "manifest.json").string()
-                                + "' -o '" + (dir / "dbImages.mdb").string() + "' > /dev/null";
+    const std::string command = std::string("'") + TAVRELLO_PACK_EXE + "' build '" +
+                                (dir / "manifest.json").string() + "' -o '" +
+                                (dir / "dbImages.mdb").string() + "' > /dev/null";
     std::printf("making %s (%d rows, %zu-byte pictures)...\n", name.c_str(), rows, pictureSize);
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "tavrello-pack failed\n");
@@ -85,7 +86,8 @@ double best(int repeats, const std::function<void()>& run)
     for (int i = 0; i < repeats; ++i) {
         const auto t0 = Clock::now();
         run();
-        bestMs = std::min(bestMs, std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        bestMs =
+            std::min(bestMs, std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
     }
     return bestMs;
 }
@@ -154,7 +156,7 @@ struct WholeReader
     {
         mdb_rewind_table(table);
         mdb_fetch_row(table);
-        for (auto [n, target] : { std::pair { n1, "orig.jpg" }, std::pair { n2, "mod.jpg" } }) {
+        for (auto [n, target] : {std::pair{n1, "orig.jpg"}, std::pair{n2, "mod.jpg"}}) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, n - 1));
             std::size_t size = 0;
             void* bytes = mdb_ole_read_full(mdb, col, &size);
@@ -186,7 +188,8 @@ long statusKb(const char* key)
 
 int main(int argc, char** argv)
 {
-    const fs::path root = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "tavrello-bench-store";
+    const fs::path root =
+        argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "tavrello-bench-store";
     const std::string what = argc > 2 ? argv[2] : "all";
     fs::create_directories(root);
     const fs::path out = root / "out";
@@ -201,24 +204,30 @@ int main(int argc, char** argv)
         rs.Open("select * from tblImages where level=1 order by id", c, 3, 3);
         rs.MoveFirst();
         store::Field field = rs.Fields("original_image");
-        { std::ofstream("/proc/self/clear_refs") << "5"; } // resets the peak (VmHWM) to now
+        {
+            std::ofstream("/proc/self/clear_refs") << "5";
+        } // resets the peak (VmHWM) to now
         const long before = statusKb("VmRSS:");
         store::WriteFieldToFile(field, (out / "orig.jpg").string());
         const long peak = statusKb("VmHWM:");
-        std::printf("memory: 15 MB picture (%ld bytes) to file: baseline %ld KB, peak %ld KB, +%ld KB\n",
-                    static_cast<long>(fs::file_size(out / "orig.jpg")), before, peak, peak - before);
+        std::printf(
+            "memory: 15 MB picture (%ld bytes) to file: baseline %ld KB, peak %ld KB, +%ld KB\n",
+            static_cast<long>(fs::file_size(out / "orig.jpg")), before, peak, peak - before);
     }
     if (what == "all" || what == "open") {
         const fs::path big = database(root, "2000-rows-100kb", 2000, 100000);
         const fs::path small = database(root, "2000-rows-10kb", 2000, 10000);
-        std::printf("open: database sizes %.0f MB and %.0f MB\n", double(fs::file_size(big / "dbImages.mdb")) / 1e6,
+        std::printf("open: database sizes %.0f MB and %.0f MB\n",
+                    double(fs::file_size(big / "dbImages.mdb")) / 1e6,
                     double(fs::file_size(small / "dbImages.mdb")) / 1e6);
         const double bare = best(7, [&] { bareScan(big); });
         const double ours = best(7, [&] { openLevel(big); });
         const double oursSmall = best(7, [&] { openLevel(small); });
         std::printf("open: bare libmdb scan of id, level: %.2f ms\n", bare);
-        std::printf("open: level 1 with 100 KB pictures:   %.2f ms (%.2fx the bare scan)\n", ours, ours / bare);
-        std::printf("open: level 1 with 10 KB pictures:    %.2f ms (100 KB / 10 KB: %.2fx)\n", oursSmall, ours / oursSmall);
+        std::printf("open: level 1 with 100 KB pictures:   %.2f ms (%.2fx the bare scan)\n", ours,
+                    ours / bare);
+        std::printf("open: level 1 with 10 KB pictures:    %.2f ms (100 KB / 10 KB: %.2fx)\n",
+                    oursSmall, ours / oursSmall);
     }
     if (what == "all" || what == "write") {
         const fs::path dir = database(root, "pair-500kb", 1, 500000);
@@ -232,8 +241,11 @@ int main(int argc, char** argv)
         });
         WholeReader reader(dir);
         const double whole = best(15, [&] { reader.pair(out); });
-        std::printf("write: two 500 KB pictures with WriteFieldToFile: %.2f ms (record set opened each time)\n", ours);
-        std::printf("write: libmdb whole read + one write each:        %.2f ms (ratio %.2f)\n", whole, ours / whole);
+        std::printf("write: two 500 KB pictures with WriteFieldToFile: %.2f ms (record set opened "
+                    "each time)\n",
+                    ours);
+        std::printf("write: libmdb whole read + one write each:        %.2f ms (ratio %.2f)\n",
+                    whole, ours / whole);
     }
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include "PageFile.h"
 
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -44,7 +43,10 @@ constexpr std::uint16_t kGeneralSortOrder = 0x0409;
 // Row numbers share a 32-bit pointer with the page number and get its low byte.
 constexpr int kMaxRowsPerPage = 255;
 
-void put8(char* p, unsigned v) { p[0] = static_cast<char>(v & 0xff); }
+void put8(char* p, unsigned v)
+{
+    p[0] = static_cast<char>(v & 0xff);
+}
 void put16(char* p, unsigned v)
 {
     p[0] = static_cast<char>(v & 0xff);
@@ -121,7 +123,7 @@ void rc4(const std::array<std::uint8_t, 4>& key, char* data, std::size_t length)
 // from the end of the page.
 class RowPage
 {
-public:
+  public:
     RowPage(std::uint32_t page, std::uint32_t owner) : m_page(page), m_bytes(kPageSize, '\0')
     {
         put8(&m_bytes[0], 0x01);
@@ -165,14 +167,17 @@ public:
         return m_bytes.data();
     }
 
-private:
+  private:
     std::uint32_t m_page;
     std::vector<char> m_bytes;
     int m_rows = 0;
     int m_end = kPageSize;
 };
 
-bool isLong(ColumnType t) { return t == ColumnType::LongBinary || t == ColumnType::Memo; }
+bool isLong(ColumnType t)
+{
+    return t == ColumnType::LongBinary || t == ColumnType::Memo;
+}
 
 int fixedSize(ColumnType t)
 {
@@ -215,7 +220,10 @@ struct Table
     std::uint32_t rowCount = 0;
 };
 
-std::string quoted(const QString& s) { return "\"" + s.toStdString() + "\""; }
+std::string quoted(const QString& s)
+{
+    return "\"" + s.toStdString() + "\"";
+}
 
 } // namespace
 
@@ -249,18 +257,29 @@ namespace {
 std::vector<ColumnDef> msysObjectsColumns()
 {
     using T = ColumnType;
-    return {{"Id", T::Long},           {"ParentId", T::Long},        {"Name", T::Text},
-            {"Type", T::Integer},      {"DateCreate", T::DateTime},  {"DateUpdate", T::DateTime},
-            {"Owner", T::Binary},      {"Flags", T::Long},           {"Database", T::Memo},
-            {"Connect", T::Memo},      {"ForeignName", T::Text},     {"RmtInfoShort", T::Binary},
-            {"RmtInfoLong", T::LongBinary}, {"Lv", T::LongBinary},   {"LvProp", T::LongBinary},
-            {"LvModule", T::LongBinary},    {"LvExtra", T::LongBinary}};
+    return {{"Id", T::Long},
+            {"ParentId", T::Long},
+            {"Name", T::Text},
+            {"Type", T::Integer},
+            {"DateCreate", T::DateTime},
+            {"DateUpdate", T::DateTime},
+            {"Owner", T::Binary},
+            {"Flags", T::Long},
+            {"Database", T::Memo},
+            {"Connect", T::Memo},
+            {"ForeignName", T::Text},
+            {"RmtInfoShort", T::Binary},
+            {"RmtInfoLong", T::LongBinary},
+            {"Lv", T::LongBinary},
+            {"LvProp", T::LongBinary},
+            {"LvModule", T::LongBinary},
+            {"LvExtra", T::LongBinary}};
 }
 std::vector<ColumnDef> msysAcesColumns()
 {
     using T = ColumnType;
-    return {{"ObjectId", T::Long}, {"SID", T::Binary}, {"ACM", T::Long},
-            {"FInheritable", T::Boolean}};
+    return {
+        {"ObjectId", T::Long}, {"SID", T::Binary}, {"ACM", T::Long}, {"FInheritable", T::Boolean}};
 }
 std::vector<ColumnDef> msysQueriesColumns()
 {
@@ -272,10 +291,14 @@ std::vector<ColumnDef> msysQueriesColumns()
 std::vector<ColumnDef> msysRelationshipsColumns()
 {
     using T = ColumnType;
-    return {{"szRelationship", T::Text},     {"grbit", T::Long},
-            {"ccolumn", T::Long},            {"icolumn", T::Long},
-            {"szObject", T::Text},           {"szColumn", T::Text},
-            {"szReferencedObject", T::Text}, {"szReferencedColumn", T::Text}};
+    return {{"szRelationship", T::Text},
+            {"grbit", T::Long},
+            {"ccolumn", T::Long},
+            {"icolumn", T::Long},
+            {"szObject", T::Text},
+            {"szColumn", T::Text},
+            {"szReferencedObject", T::Text},
+            {"szReferencedColumn", T::Text}};
 }
 
 constexpr std::int32_t kTablesContainer = 0x0F000001;
@@ -321,8 +344,8 @@ DatabaseWriter::DatabaseWriter(int fd, Options options)
 {
     if (!d->options.created.isValid())
         d->options.created = QDateTime::currentDateTimeUtc();
-    // Fixed places, as in every Access file: header, global map, then the system tables' definitions
-    // on pages 2 to 5, which the header and the catalog both point at.
+    // Fixed places, as in every Access file: header, global map, then the system tables'
+    // definitions on pages 2 to 5, which the header and the catalog both point at.
     d->file.allocate(); // 0: header
     d->globalMapPage = d->file.allocate();
     d->tables.push_back(makeTable("MSysObjects", msysObjectsColumns(), true));
@@ -351,9 +374,13 @@ DatabaseWriter::DatabaseWriter(int fd, Options options)
 
 DatabaseWriter::~DatabaseWriter() = default;
 
-std::int64_t DatabaseWriter::pageCount() const { return d->file.pageCount(); }
+std::int64_t DatabaseWriter::pageCount() const
+{
+    return d->file.pageCount();
+}
 
-DatabaseWriter::TableId DatabaseWriter::addTable(const QString& name, std::vector<ColumnDef> columns)
+DatabaseWriter::TableId DatabaseWriter::addTable(const QString& name,
+                                                 std::vector<ColumnDef> columns)
 {
     if (d->finished)
         throw Error("database already finished");
@@ -364,8 +391,8 @@ DatabaseWriter::TableId DatabaseWriter::addTable(const QString& name, std::vecto
     t.definitionPage = d->file.allocate();
     d->tables.push_back(std::move(t));
     const Table& added = d->tables.back();
-    d->addCatalogEntry(static_cast<std::int32_t>(added.definitionPage), kTablesContainer, added.name,
-                       1, 0, false);
+    d->addCatalogEntry(static_cast<std::int32_t>(added.definitionPage), kTablesContainer,
+                       added.name, 1, 0, false);
     return static_cast<TableId>(d->tables.size() - 1);
 }
 
@@ -455,9 +482,8 @@ std::uint32_t DatabaseWriter::State::writeLongValue(Column& column, LongValueSou
 QByteArray DatabaseWriter::State::encodeRow(Table& table, std::span<const Value> values)
 {
     if (values.size() != table.columns.size())
-        throw Error("table " + quoted(table.name) + " has " +
-                    std::to_string(table.columns.size()) + " columns, the row " +
-                    std::to_string(values.size()));
+        throw Error("table " + quoted(table.name) + " has " + std::to_string(table.columns.size()) +
+                    " columns, the row " + std::to_string(values.size()));
     const std::size_t maskBytes = (table.columns.size() + 7) / 8;
     std::vector<char> nullMask(maskBytes, 0);
     QByteArray fixed(table.fixedBytes, '\0');
@@ -496,8 +522,7 @@ QByteArray DatabaseWriter::State::encodeRow(Table& table, std::span<const Value>
                 throw wrong("needs a whole number");
             const int bytes = fixedSize(c.def.type);
             const std::int64_t lo = bytes == 1 ? 0 : -(std::int64_t{1} << (8 * bytes - 1));
-            const std::int64_t hi =
-                bytes == 1 ? 255 : (std::int64_t{1} << (8 * bytes - 1)) - 1;
+            const std::int64_t hi = bytes == 1 ? 255 : (std::int64_t{1} << (8 * bytes - 1)) - 1;
             if (*n < lo || *n > hi)
                 throw wrong("number out of range");
             const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(*n));
@@ -622,9 +647,11 @@ std::uint32_t DatabaseWriter::State::addMapRow(const std::vector<std::uint32_t>&
         const std::uint32_t start = pages.empty() ? 0 : pages.front();
         put32(row.data() + 1, start);
         for (std::uint32_t p : pages)
-            row[5 + (p - start) / 8] = static_cast<char>(row[5 + (p - start) / 8] | (1 << ((p - start) % 8)));
+            row[5 + (p - start) / 8] =
+                static_cast<char>(row[5 + (p - start) / 8] | (1 << ((p - start) % 8)));
     } else {
-        const std::uint32_t pointerCount = std::max<std::uint32_t>(pages.back() / kPagesPerMapPage + 1, 17);
+        const std::uint32_t pointerCount =
+            std::max<std::uint32_t>(pages.back() / kPagesPerMapPage + 1, 17);
         row = QByteArray(static_cast<qsizetype>(1 + 4 * pointerCount), '\0');
         row[0] = 0x01;
         std::size_t i = 0;
@@ -685,7 +712,8 @@ void DatabaseWriter::State::writeDefinition(const Table& table)
     std::size_t at = 63;
     auto need = [&](std::size_t n) {
         if (at + n > kPageSize)
-            throw Error("the definition of table " + quoted(table.name) + " needs more than a page");
+            throw Error("the definition of table " + quoted(table.name) +
+                        " needs more than a page");
     };
     for (const Column* c : order) {
         need(25);

@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -44,21 +43,21 @@ struct ColumnDef
 
 class Error : public std::runtime_error
 {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // The file could not be written (disk full, I/O error): nothing to do with what went in.
 class WriteError : public Error
 {
-public:
+  public:
     using Error::Error;
 };
 
 // The bytes of one long value, handed over a piece at a time.
 class LongValueSource
 {
-public:
+  public:
     virtual ~LongValueSource() = default;
     // Known before the first byte is read: the row needs it up front.
     virtual std::int64_t size() const = 0;
@@ -69,12 +68,12 @@ public:
 // A long value already in memory (small values, tests).
 class BytesSource final : public LongValueSource
 {
-public:
+  public:
     explicit BytesSource(QByteArray bytes) : m_bytes(std::move(bytes)) {}
     std::int64_t size() const override { return m_bytes.size(); }
     void read(char* into, std::int64_t length) override;
 
-private:
+  private:
     QByteArray m_bytes;
     std::int64_t m_position = 0;
 };
@@ -83,10 +82,11 @@ struct Null
 {
 };
 
-// One cell. Integers go to Boolean (0 or 1), Byte/Integer/Long, reals to Single/Double, a QDateTime to DateTime,
-// QByteArray to Binary, QString to Text and Memo, a LongValueSource to LongBinary and Memo.
-using Value = std::variant<Null, std::int64_t, double, QDateTime, QByteArray, QString,
-                           LongValueSource*>;
+// One cell. Integers go to Boolean (0 or 1), Byte/Integer/Long, reals to Single/Double, a QDateTime
+// to DateTime, QByteArray to Binary, QString to Text and Memo, a LongValueSource to LongBinary and
+// Memo.
+using Value =
+    std::variant<Null, std::int64_t, double, QDateTime, QByteArray, QString, LongValueSource*>;
 
 // Largest long value Jet 4 can describe: its length field has 24 bits.
 inline constexpr std::int64_t kMaxLongValueSize = (std::int64_t{1} << 24) - 1;
@@ -102,7 +102,7 @@ std::int64_t longValueFootprint(std::int64_t size);
 
 class DatabaseWriter
 {
-public:
+  public:
     struct Options
     {
         QDateTime created = QDateTime::currentDateTimeUtc();
@@ -125,7 +125,7 @@ public:
 
     std::int64_t pageCount() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> d;
 };

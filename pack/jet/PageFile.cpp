@@ -3,8 +3,8 @@
 #include "DatabaseWriter.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 
@@ -19,8 +19,7 @@ constexpr std::uint32_t kBufferPages = 256;
 PageFile::PageFile(int fd, std::int64_t maxFileSize)
     : m_fd(fd), m_maxPages(static_cast<std::uint32_t>(maxFileSize / kPageSize)),
       m_buffer(std::size_t{kBufferPages} * kPageSize)
-{
-}
+{}
 
 PageFile::~PageFile() = default;
 
@@ -28,8 +27,7 @@ std::uint32_t PageFile::allocate(std::uint32_t count)
 {
     if (std::uint64_t{m_pageCount} + count > m_maxPages)
         throw Error("the database would grow beyond " +
-                    std::to_string(std::uint64_t{m_maxPages} * kPageSize / (1024 * 1024)) +
-                    " MiB");
+                    std::to_string(std::uint64_t{m_maxPages} * kPageSize / (1024 * 1024)) + " MiB");
     const std::uint32_t first = m_pageCount;
     m_pageCount += count;
     return first;

@@ -10,7 +10,7 @@ namespace jet {
 
 class PageFile
 {
-public:
+  public:
     PageFile(int fd, std::int64_t maxFileSize);
     ~PageFile();
     PageFile(const PageFile&) = delete;
@@ -24,7 +24,7 @@ public:
     // Flushes the buffer; throws jet::Error if a page was left unwritten.
     void finish();
 
-private:
+  private:
     void flush();
     void writeAt(std::uint64_t offset, const char* bytes, std::size_t length);
 

@@ -47,10 +47,11 @@ inline bool readEverything(const std::string& folder)
 {
     try {
         store::Connection connection;
-        connection.Open("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder
-                        + "/dbImages.mdb;JET OLEDB:Database Password=");
+        connection.Open("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
+                        "/dbImages.mdb;JET OLEDB:Database Password=");
         for (int level = 1; level <= 3; ++level)
-            readQuery(connection, "select * from tblImages where level=" + std::to_string(level) + " order by id");
+            readQuery(connection, "select * from tblImages where level=" + std::to_string(level) +
+                                      " order by id");
         int tables = 0;
         for (const std::string& table : connection.tableNames()) {
             if (++tables > 4)

@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <array>
 #include <optional>
 
@@ -44,7 +43,7 @@ inline TestPair pairOf(int id, int level = 1, QColor colour = Qt::darkCyan)
 
 class ProgramFolder
 {
-public:
+  public:
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
 
@@ -67,20 +66,27 @@ public:
                 const auto value = [](std::optional<double> v) {
                     return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
                 };
-                differences.append(QJsonObject{{"x1", value(r.x1)}, {"y1", value(r.y1)},
-                                               {"x2", value(r.x2)}, {"y2", value(r.y2)}});
+                differences.append(QJsonObject{{"x1", value(r.x1)},
+                                               {"y1", value(r.y1)},
+                                               {"x2", value(r.x2)},
+                                               {"y2", value(r.y2)}});
             }
-            list.append(QJsonObject{{"id", pair.id}, {"level", pair.level}, {"original", original},
-                                    {"modified", modified}, {"differences", differences}});
+            list.append(QJsonObject{{"id", pair.id},
+                                    {"level", pair.level},
+                                    {"original", original},
+                                    {"modified", modified},
+                                    {"differences", differences}});
         }
-        const QJsonObject manifest{{"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", list}};
+        const QJsonObject manifest{
+            {"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", list}};
         QFile json(m_dir.filePath("manifest.json"));
         QVERIFY(json.open(QIODevice::WriteOnly));
         json.write(QJsonDocument(manifest).toJson());
         json.close();
 
         QProcess pack;
-        pack.start(TAVRELLO_PACK, {"build", json.fileName(), "-o", m_dir.filePath("dbImages.mdb"), "--force"});
+        pack.start(TAVRELLO_PACK,
+                   {"build", json.fileName(), "-o", m_dir.filePath("dbImages.mdb"), "--force"});
         QVERIFY(pack.waitForFinished(60000));
         QVERIFY2(pack.exitCode() == 0, pack.readAllStandardError().constData());
     }
@@ -96,6 +102,6 @@ public:
         return bytes;
     }
 
-private:
+  private:
     QTemporaryDir m_dir;
 };

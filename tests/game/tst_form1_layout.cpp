@@ -10,7 +10,7 @@ class Form1LayoutTests : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void everyControlSitsInItsContainerAtItsPlace_data()
     {
         QTest::addColumn<QString>("control");
@@ -97,7 +97,8 @@ private slots:
     void fontsAreArialBold()
     {
         Form1 form(QDir::tempPath());
-        for (QWidget* w : std::initializer_list<QWidget*>{&form, form.Frame1, form.Option1, form.Label1}) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{&form, form.Frame1, form.Option1, form.Label1}) {
             QCOMPARE(w->font().family(), QStringLiteral("Arial"));
             QCOMPARE(w->font().pointSizeF(), 9.0);
             QVERIFY(w->font().bold());
@@ -113,8 +114,8 @@ private slots:
     void backgroundsAreWhiteWhereTheWindowSaysSo()
     {
         Form1 form(QDir::tempPath());
-        for (QWidget* w : std::initializer_list<QWidget*>{&form, form.Frame1, form.Option1, form.Option2,
-                                                          form.Option3, form.Label1})
+        for (QWidget* w : std::initializer_list<QWidget*>{&form, form.Frame1, form.Option1,
+                                                          form.Option2, form.Option3, form.Label1})
             QCOMPARE(w->palette().color(QPalette::Window), QColor(Qt::white));
         QCOMPARE(form.PushButton1->palette().color(QPalette::Button), QColor(Qt::white));
         QCOMPARE(form.Picture2->backgroundRole(), QPalette::Base);
@@ -157,7 +158,8 @@ private slots:
         // Just right of the left picture box lies the gap between the boxes: no red there.
         const QPoint gap = form.Picture2->mapTo(&form, QPoint(form.Picture2->width() + 2, 420));
         QVERIFY(shot.pixelColor(gap) != QColor(Qt::red));
-        const QPoint inside = form.Picture2->inner()->mapTo(&form, marker->geometry().topLeft() + QPoint(0, 5));
+        const QPoint inside =
+            form.Picture2->inner()->mapTo(&form, marker->geometry().topLeft() + QPoint(0, 5));
         QCOMPARE(shot.pixelColor(inside), QColor(Qt::red));
     }
 
@@ -205,9 +207,10 @@ private slots:
         connect(form.Picture2, &game::PictureBox::mouseDown, this,
                 [&] { secondsAtPress = form.SecondsElapsed; });
         QWidget* target = form.Picture2->inner();
-        QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonPress, QPointF(20, 20),
-                                                            target->mapToGlobal(QPointF(20, 20)),
-                                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            target, new QMouseEvent(QEvent::MouseButtonPress, QPointF(20, 20),
+                                    target->mapToGlobal(QPointF(20, 20)), Qt::LeftButton,
+                                    Qt::LeftButton, Qt::NoModifier));
         form.Timer1_Timer();
         QCOMPARE(secondsAtPress, 0);
         QCOMPARE(form.SecondsElapsed, 1);

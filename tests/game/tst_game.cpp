@@ -1,6 +1,5 @@
 // Whole games in the real window against databases made by tavrello-pack.
 #include "ProgramFolder.h"
-
 #include "game/Form1.h"
 #include "store/Connection.h"
 #include "store/PictureFiles.h"
@@ -8,7 +7,6 @@
 #include "support/ProgramEnd.h"
 
 #include <QtTest>
-
 #include <memory>
 
 using game::Form1;
@@ -121,7 +119,7 @@ class GameTests : public QObject
         QCOMPARE(visibleMarkers(form), 0);
     }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         store::setEventYield([] { QCoreApplication::processEvents(); });
@@ -223,7 +221,8 @@ private slots:
     {
         ProgramFolder folder;
         TestPair pair;
-        pair.differences[1] = {450, 375, 900, 900}; // overlaps the first around (450..600, 375..450)
+        pair.differences[1] = {450, 375, 900,
+                               900}; // overlaps the first around (450..600, 375..450)
         folder.addDatabase({pair});
         auto form = openWindow(folder);
         start(*form);
@@ -244,7 +243,7 @@ private slots:
         QTest::mouseClick(form->Picture3->inner(), Qt::LeftButton, {}, QPoint(20, 25));
         QCOMPARE(visibleMarkers(*form), 0);
         press(*form, 300, 375);
-        press(*form, 300, 375); // the same difference again: nothing more is found
+        press(*form, 300, 375);   // the same difference again: nothing more is found
         press(*form, 6000, 6000); // nothing there
         QCOMPARE(visibleMarkers(*form), 2);
         QVERIFY(shown.isEmpty());
@@ -299,9 +298,8 @@ private slots:
         QFETCH(int, level);
         ProgramFolder folder;
         const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
-        folder.addDatabase({pairOf(30, 3, colours[2]),
-                            pairOf(20, 2, colours[1]),
-                            pairOf(10, 1, colours[0])});
+        folder.addDatabase(
+            {pairOf(30, 3, colours[2]), pairOf(20, 2, colours[1]), pairOf(10, 1, colours[0])});
         auto form = openWindow(folder);
         start(*form, level);
         QCOMPARE(leftColour(*form), colours[level - 1]);
@@ -380,7 +378,8 @@ private slots:
         auto form = openWindow(folder);
         start(*form);
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].text.contains("PushButton1_Click at line 138"), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains("PushButton1_Click at line 138"),
+                 qPrintable(shown[0].text));
         QVERIFY(form->GameRunning);
         QVERIFY(form->Picture2->Picture().isNull());
         QVERIFY(!form->Picture3->Picture().isNull());
@@ -476,8 +475,9 @@ private slots:
         auto form = openWindow(folder);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].title, QStringLiteral("Application Error"));
-        QVERIFY2(shown[0].text.contains("\r\nin Tavrello2021/08/31.Form1.Form_Load at line 122\r\r"),
-                 qPrintable(shown[0].text));
+        QVERIFY2(
+            shown[0].text.contains("\r\nin Tavrello2021/08/31.Form1.Form_Load at line 122\r\r"),
+            qPrintable(shown[0].text));
         QVERIFY(form->isVisible());
         QVERIFY(!form->GameRunning);
         QCOMPARE(form->ImageConnection->State(), 0);
@@ -508,7 +508,8 @@ private slots:
     {
         ProgramFolder folder;
         folder.addDatabase({TestPair{}});
-        QVERIFY(QFile::copy(QStringLiteral(TAVRELLO_SOURCE_DIR "/assets/HAND-M.CUR"), folder.file("HAND-M.CUR")));
+        QVERIFY(QFile::copy(QStringLiteral(TAVRELLO_SOURCE_DIR "/assets/HAND-M.CUR"),
+                            folder.file("HAND-M.CUR")));
         auto form = openWindow(folder);
         QVERIFY(shown.isEmpty());
         QVERIFY(form->MouseIcon());
@@ -558,8 +559,9 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].text.contains("Form_Load at line 102"));
         const QColor face = QApplication::palette().color(QPalette::Button);
-        for (QWidget* w : std::initializer_list<QWidget*>{form.get(), form->Frame1, form->Option1,
-                                                          form->Option2, form->Option3, form->Label1})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{form.get(), form->Frame1, form->Option1, form->Option2,
+                                             form->Option3, form->Label1})
             QCOMPARE(w->palette().color(QPalette::Window), face);
         QCOMPARE(form->windowTitle(), QStringLiteral("Tavrello"));
     }

@@ -7,13 +7,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryFile>
-
 #include <cstdio>
-#include <stdexcept>
-#include <unistd.h>
-
 #include <glib.h>
 #include <mdbtools.h>
+#include <stdexcept>
+#include <unistd.h>
 
 namespace packtest {
 
@@ -40,7 +38,7 @@ QString typeName(int jetType)
 // libmdb reports trouble on stderr; catch it so a test can insist there is none.
 class StderrCapture
 {
-public:
+  public:
     StderrCapture()
     {
         std::fflush(stderr);
@@ -57,7 +55,7 @@ public:
         return QString::fromLocal8Bit(m_file.readAll());
     }
 
-private:
+  private:
     QTemporaryFile m_file;
     int m_saved = -1;
 };

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QTemporaryFile>
 #include <QTest>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,12 +17,12 @@ namespace {
 // A long value that claims a size and has no bytes: for the checks made before reading.
 class Claims final : public jet::LongValueSource
 {
-public:
+  public:
     explicit Claims(std::int64_t size) : m_size(size) {}
     std::int64_t size() const override { return m_size; }
     void read(char*, std::int64_t) override { throw jet::Error("should not be read"); }
 
-private:
+  private:
     std::int64_t m_size;
 };
 
@@ -46,7 +45,7 @@ class JetWriter : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void longValueStorage_data()
     {
         QTest::addColumn<qint64>("size");
@@ -54,9 +53,11 @@ private slots:
         QTest::addColumn<int>("pages"); // long-value pages it took
         QTest::newRow("empty, in the row") << qint64(0) << 0x80 << 0;
         QTest::newRow("largest in the row") << qint64(jet::kMaxInlineLongValue) << 0x80 << 0;
-        QTest::newRow("smallest on its own page") << qint64(jet::kMaxInlineLongValue + 1) << 0x40 << 1;
+        QTest::newRow("smallest on its own page")
+            << qint64(jet::kMaxInlineLongValue + 1) << 0x40 << 1;
         QTest::newRow("fills a page") << qint64(jet::kMaxSingleLongValue) << 0x40 << 1;
-        QTest::newRow("one byte more: a chain of two") << qint64(jet::kMaxSingleLongValue + 1) << 0x00 << 2;
+        QTest::newRow("one byte more: a chain of two")
+            << qint64(jet::kMaxSingleLongValue + 1) << 0x00 << 2;
         QTest::newRow("two full pieces") << qint64(2 * jet::kLongValueChunk) << 0x00 << 2;
         QTest::newRow("two pieces and a byte") << qint64(2 * jet::kLongValueChunk + 1) << 0x00 << 3;
     }
@@ -118,9 +119,11 @@ private slots:
             jet::DatabaseWriter writer(file.handle());
             using T = jet::ColumnType;
             const auto t = writer.addTable(
-                "t", {{"flag", T::Boolean}, {"n", T::Integer}, {"other", T::Boolean}, {"x", T::Double}});
+                "t",
+                {{"flag", T::Boolean}, {"n", T::Integer}, {"other", T::Boolean}, {"x", T::Double}});
             const jet::Value first[] = {std::int64_t{1}, jet::Null{}, std::int64_t{0}, 2.5};
-            const jet::Value second[] = {std::int64_t{0}, std::int64_t{-7}, std::int64_t{1}, jet::Null{}};
+            const jet::Value second[] = {std::int64_t{0}, std::int64_t{-7}, std::int64_t{1},
+                                         jet::Null{}};
             writer.addRow(t, first);
             writer.addRow(t, second);
             writer.finish();

@@ -4,11 +4,10 @@
 #include "Readers.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/resource.h>
 
 using namespace packtest;
@@ -20,7 +19,10 @@ const char* const kGoodPair = R"({ "id": %1, "level": 1,
       "differences": [ { "x1": 1, "y1": 2, "x2": 3, "y2": 4 }, { "x1": 1, "y1": 2, "x2": 3, "y2": 4 },
                        { "x1": 1, "y1": 2, "x2": 3, "y2": 4 }, { "x1": 1, "y1": 2, "x2": 3, "y2": 4 } ] })";
 
-QString pair(int id) { return QString::fromLatin1(kGoodPair).arg(id); }
+QString pair(int id)
+{
+    return QString::fromLatin1(kGoodPair).arg(id);
+}
 
 QString manifest(const QString& pairs, const QString& head = {})
 {
@@ -30,7 +32,8 @@ QString manifest(const QString& pairs, const QString& head = {})
 QString withDifferences(const QString& differences)
 {
     return manifest(R"({ "id": 1, "level": 1, "original": "a.jpg", "modified": "b.jpg",
-                         "differences": )" + differences + " }");
+                         "differences": )" +
+                    differences + " }");
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -54,7 +57,7 @@ class BuildErrors : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void refuses_data()
     {
         QTest::addColumn<QString>("manifestText"); // empty: no manifest file at all
@@ -64,77 +67,149 @@ private slots:
         QTest::addColumn<QString>("problem");
 
         const QString box = R"({ "x1": 1, "y1": 2, "x2": 3, "y2": 4 })";
-        QTest::newRow("missing manifest") << QString() << "out.mdb" << "" << "manifest.json"
+        QTest::newRow("missing manifest") << QString() << "out.mdb"
+                                          << ""
+                                          << "manifest.json"
                                           << "no such file";
-        QTest::newRow("manifest is a folder") << QString() << "out.mdb" << "manifest folder"
-                                              << "manifest.json" << "folder";
+        QTest::newRow("manifest is a folder") << QString() << "out.mdb"
+                                              << "manifest folder"
+                                              << "manifest.json"
+                                              << "folder";
         QTest::newRow("invalid JSON") << "{\n  \"pairs\": [\n    { \"id\": 1,, }\n  ]\n}"
-                                      << "out.mdb" << "" << "manifest.json" << "line 3, column";
-        QTest::newRow("not an object") << "[1, 2]" << "out.mdb" << "" << "manifest.json"
+                                      << "out.mdb"
+                                      << ""
+                                      << "manifest.json"
+                                      << "line 3, column";
+        QTest::newRow("not an object") << "[1, 2]"
+                                       << "out.mdb"
+                                       << ""
+                                       << "manifest.json"
                                        << "JSON object";
-        QTest::newRow("id is a string") << manifest(pair(1).replace("\"id\": 1", "\"id\": \"1\""))
-                                        << "out.mdb" << "" << "manifest.json" << "pairs[0].id";
-        QTest::newRow("id is a fraction") << manifest(pair(1).replace("\"id\": 1", "\"id\": 1.5"))
-                                          << "out.mdb" << "" << "manifest.json" << "pairs[0].id";
+        QTest::newRow("id is a string")
+            << manifest(pair(1).replace("\"id\": 1", "\"id\": \"1\"")) << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "pairs[0].id";
+        QTest::newRow("id is a fraction")
+            << manifest(pair(1).replace("\"id\": 1", "\"id\": 1.5")) << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "pairs[0].id";
         QTest::newRow("level out of range")
-            << manifest(pair(1).replace("\"level\": 1", "\"level\": 4")) << "out.mdb" << ""
-            << "manifest.json" << "pairs[0].level";
-        QTest::newRow("pairs missing") << "{}" << "out.mdb" << "" << "manifest.json" << "pairs";
-        QTest::newRow("duplicate id") << manifest(pair(3) + "," + pair(4) + "," + pair(3))
-                                      << "out.mdb" << "" << "manifest.json" << "pairs[2].id";
-        QTest::newRow("three differences") << withDifferences("[" + box + "," + box + "," + box + "]")
-                                           << "out.mdb" << "" << "manifest.json"
-                                           << "exactly 4 differences";
+            << manifest(pair(1).replace("\"level\": 1", "\"level\": 4")) << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "pairs[0].level";
+        QTest::newRow("pairs missing") << "{}"
+                                       << "out.mdb"
+                                       << ""
+                                       << "manifest.json"
+                                       << "pairs";
+        QTest::newRow("duplicate id")
+            << manifest(pair(3) + "," + pair(4) + "," + pair(3)) << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "pairs[2].id";
+        QTest::newRow("three differences")
+            << withDifferences("[" + box + "," + box + "," + box + "]") << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "exactly 4 differences";
         QTest::newRow("five differences")
             << withDifferences("[" + box + "," + box + "," + box + "," + box + "," + box + "]")
-            << "out.mdb" << "" << "manifest.json" << "exactly 4 differences";
-        QTest::newRow("corner missing")
-            << withDifferences(R"([{ "x1": 1, "y1": 2, "x2": 3 },)" + box + "," + box + "," + box + "]")
-            << "out.mdb" << "" << "manifest.json" << "differences[0].y2";
+            << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "exactly 4 differences";
+        QTest::newRow("corner missing") << withDifferences(R"([{ "x1": 1, "y1": 2, "x2": 3 },)" +
+                                                           box + "," + box + "," + box + "]")
+                                        << "out.mdb"
+                                        << ""
+                                        << "manifest.json"
+                                        << "differences[0].y2";
         QTest::newRow("corner is a string")
             << withDifferences(R"([{ "x1": 1, "y1": "2", "x2": 3, "y2": 4 },)" + box + "," + box +
                                "," + box + "]")
-            << "out.mdb" << "" << "manifest.json" << "differences[0].y1";
-        QTest::newRow("unknown key") << manifest(pair(1).replace("\"original\"", "\"orignal\""))
-                                     << "out.mdb" << "" << "manifest.json" << "orignal";
+            << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "differences[0].y1";
+        QTest::newRow("unknown key")
+            << manifest(pair(1).replace("\"original\"", "\"orignal\"")) << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "orignal";
         QTest::newRow("unknown units") << manifest(pair(1), R"("units": "inches", )") << "out.mdb"
-                                       << "" << "manifest.json" << "units";
+                                       << ""
+                                       << "manifest.json"
+                                       << "units";
         QTest::newRow("unknown coordinate type")
-            << manifest(pair(1), R"("coordinate_type": "byte", )") << "out.mdb" << ""
-            << "manifest.json" << "coordinate_type";
+            << manifest(pair(1), R"("coordinate_type": "byte", )") << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "coordinate_type";
         QTest::newRow("too large for integer")
             << manifest(pair(1).replace("\"x2\": 3", "\"x2\": 40000"),
                         R"("coordinate_type": "integer", )")
-            << "out.mdb" << "" << "manifest.json" << "does not fit coordinate_type \"integer\"";
+            << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "does not fit coordinate_type \"integer\"";
         QTest::newRow("too small for integer")
             << manifest(pair(1).replace("\"x2\": 3", "\"x2\": -32769"),
                         R"("coordinate_type": "integer", )")
-            << "out.mdb" << "" << "manifest.json" << "does not fit";
+            << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "does not fit";
         QTest::newRow("pixels overflow long")
             << manifest(pair(1).replace("\"x2\": 3", "\"x2\": 200000000"), R"("units": "pixels", )")
-            << "out.mdb" << "" << "manifest.json" << "3000000000 twips";
-        QTest::newRow("fraction for long") << manifest(pair(1).replace("\"x2\": 3", "\"x2\": 2.5"))
-                                           << "out.mdb" << "" << "manifest.json"
-                                           << "not a whole number";
+            << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "3000000000 twips";
+        QTest::newRow("fraction for long")
+            << manifest(pair(1).replace("\"x2\": 3", "\"x2\": 2.5")) << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "not a whole number";
         QTest::newRow("too large for single")
-            << manifest(pair(1).replace("\"x2\": 3", "\"x2\": 1e39"), R"("coordinate_type": "single", )")
-            << "out.mdb" << "" << "manifest.json" << "single";
-        QTest::newRow("missing picture") << manifest(pair(1).replace("b.jpg", "gone.jpg"))
-                                         << "out.mdb" << "" << "gone.jpg" << "no such file";
-        QTest::newRow("picture is a folder") << manifest(pair(1).replace("b.jpg", "sub"))
-                                             << "out.mdb" << "picture folder" << "sub"
-                                             << "not a regular file";
-        QTest::newRow("picture of 16 MiB") << manifest(pair(1)) << "out.mdb" << "16 MiB picture"
-                                           << "b.jpg" << "16 MiB";
+            << manifest(pair(1).replace("\"x2\": 3", "\"x2\": 1e39"),
+                        R"("coordinate_type": "single", )")
+            << "out.mdb"
+            << ""
+            << "manifest.json"
+            << "single";
+        QTest::newRow("missing picture")
+            << manifest(pair(1).replace("b.jpg", "gone.jpg")) << "out.mdb"
+            << ""
+            << "gone.jpg"
+            << "no such file";
+        QTest::newRow("picture is a folder")
+            << manifest(pair(1).replace("b.jpg", "sub")) << "out.mdb"
+            << "picture folder"
+            << "sub"
+            << "not a regular file";
+        QTest::newRow("picture of 16 MiB") << manifest(pair(1)) << "out.mdb"
+                                           << "16 MiB picture"
+                                           << "b.jpg"
+                                           << "16 MiB";
         QString many;
         for (int id = 1; id <= 70; ++id)
-            many += (id > 1 ? "," : "") + pair(id).replace("a.jpg", "big1.jpg").replace("b.jpg", "big2.jpg");
-        QTest::newRow("result over 2 GiB") << manifest(many) << "out.mdb" << "big pictures"
-                                           << "manifest.json" << "2 GiB";
-        QTest::newRow("output folder missing") << manifest(pair(1)) << "nowhere/out.mdb" << ""
-                                               << "nowhere/out.mdb" << "does not exist";
-        QTest::newRow("output exists") << manifest(pair(1)) << "out.mdb" << "output exists"
-                                       << "out.mdb" << "--force";
+            many += (id > 1 ? "," : "") +
+                    pair(id).replace("a.jpg", "big1.jpg").replace("b.jpg", "big2.jpg");
+        QTest::newRow("result over 2 GiB") << manifest(many) << "out.mdb"
+                                           << "big pictures"
+                                           << "manifest.json"
+                                           << "2 GiB";
+        QTest::newRow("output folder missing") << manifest(pair(1)) << "nowhere/out.mdb"
+                                               << ""
+                                               << "nowhere/out.mdb"
+                                               << "does not exist";
+        QTest::newRow("output exists") << manifest(pair(1)) << "out.mdb"
+                                       << "output exists"
+                                       << "out.mdb"
+                                       << "--force";
     }
 
     void refuses()
@@ -164,7 +239,8 @@ private slots:
         }
         if (setup == "output exists")
             writeFile(dir.filePath("out.mdb"), "keep me");
-        const QStringList before = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QStringList before =
+            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
         const Run r = run(TAVRELLO_PACK, {"build", "manifest.json", "-o", output}, folder.path());
         QCOMPARE(r.exitCode, 2);
@@ -220,7 +296,8 @@ private slots:
         QTest::newRow("-o without a name") << QStringList{"build", "m.json", "-o"};
         QTest::newRow("unknown option") << QStringList{"build", "m.json", "-o", "x.mdb", "--fast"};
         QTest::newRow("two manifests") << QStringList{"build", "m.json", "n.json", "-o", "x.mdb"};
-        QTest::newRow("two outputs") << QStringList{"build", "m.json", "-o", "x.mdb", "-o", "y.mdb"};
+        QTest::newRow("two outputs")
+            << QStringList{"build", "m.json", "-o", "x.mdb", "-o", "y.mdb"};
     }
 
     void badArguments()
@@ -231,8 +308,9 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY(r.err.startsWith("tavrello-pack: "));
-        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList());
+        QCOMPARE(
+            QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
     }
 
     void help_data()

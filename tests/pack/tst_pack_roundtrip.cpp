@@ -11,7 +11,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cmath>
 #include <optional>
 
@@ -73,7 +72,7 @@ class RoundTrip : public QObject
 {
     Q_OBJECT
 
-private:
+  private:
     // Writes the pictures and manifest of `c` into `folder`; returns what each row must read back.
     std::vector<std::vector<QVariant>> prepare(const Case& c, const QString& folder)
     {
@@ -84,15 +83,16 @@ private:
             QJsonObject o{{"id", p.id}, {"level", p.level}};
             std::vector<QVariant> row{double(p.id), double(p.level)};
             int which = 0;
-            for (const auto& [key, size] : {std::pair{"original", p.original},
-                                            std::pair{"modified", p.modified}}) {
+            for (const auto& [key, size] :
+                 {std::pair{"original", p.original}, std::pair{"modified", p.modified}}) {
                 if (!size) {
                     o[key] = QJsonValue::Null;
                     row.emplace_back();
                     continue;
                 }
                 const QString name = QStringLiteral("pictures/%1-%2.jpg").arg(p.id).arg(key);
-                const QByteArray bytes = pictureBytes(*size, static_cast<quint32>(p.id * 2 + which));
+                const QByteArray bytes =
+                    pictureBytes(*size, static_cast<quint32>(p.id * 2 + which));
                 QFile f(folder + "/" + name);
                 f.open(QIODevice::WriteOnly);
                 f.write(bytes);
@@ -153,7 +153,8 @@ private:
                         QVERIFY2(have.toByteArray().isEmpty(), where.constData());
                         continue;
                     }
-                    QVERIFY2(want.isValid() == have.isValid(), (where + ": null or not").constData());
+                    QVERIFY2(want.isValid() == have.isValid(),
+                             (where + ": null or not").constData());
                     if (want.isValid()) {
                         QVERIFY2(have.toByteArray().size() == want.toByteArray().size(),
                                  (where + ": size " + QByteArray::number(have.toByteArray().size()))
@@ -172,22 +173,22 @@ private:
                 // The programs print numbers as text, which may round; the libraries do not.
                 const double slack = c.coordinateType == "single" ? 1e-6 : 1e-12;
                 QVERIFY2(h == w || std::fabs(h - w) <= slack * std::fabs(w),
-                         (where + ": " + QByteArray::number(h, 'g', 17) + " != " +
-                          QByteArray::number(w, 'g', 17))
+                         (where + ": " + QByteArray::number(h, 'g', 17) +
+                          " != " + QByteArray::number(w, 'g', 17))
                              .constData());
             }
         }
     }
 
-private slots:
+  private slots:
     void build_data()
     {
         QTest::addColumn<Case>("c");
         // Picture sizes around every place the way a long value is stored changes: inline in the
         // row, one row on a shared long-value page, a chain of pages; and some ordinary ones.
-        const qint64 sizes[] = {0,     1,     256,   257,   4071,   4072,   4073,   4076,
-                                4077,  4080,  4081,  8152,  8153,   99'999, 100'000, 100'001,
-                                150'000, 250'000, 5 * 1024 * 1024};
+        const qint64 sizes[] = {0,       1,       256,     257,     4071,           4072, 4073,
+                                4076,    4077,    4080,    4081,    8152,           8153, 99'999,
+                                100'000, 100'001, 150'000, 250'000, 5 * 1024 * 1024};
         for (qint64 size : sizes) {
             Case c;
             c.pairs = {pictures(1, size, size), pictures(2, size, 3)};
@@ -257,7 +258,8 @@ private slots:
         QVERIFY(folder.isValid());
         const auto expected = prepare(c, folder.path());
         const QString database = folder.filePath("dbImages.mdb");
-        const Run r = run(TAVRELLO_PACK, {"build", folder.filePath("manifest.json"), "-o", database});
+        const Run r =
+            run(TAVRELLO_PACK, {"build", folder.filePath("manifest.json"), "-o", database});
         QVERIFY2(r.exitCode == 0, r.err.constData());
         QVERIFY(r.err.isEmpty());
         QCOMPARE(QFileInfo(database).size() % 4096, 0);
@@ -278,8 +280,10 @@ private slots:
         prepare(c, folder.path());
         qputenv("SOURCE_DATE_EPOCH", "1700000000");
         const QString manifest = folder.filePath("manifest.json");
-        QCOMPARE(run(TAVRELLO_PACK, {"build", manifest, "-o", folder.filePath("a.mdb")}).exitCode, 0);
-        QCOMPARE(run(TAVRELLO_PACK, {"build", manifest, "-o", folder.filePath("b.mdb")}).exitCode, 0);
+        QCOMPARE(run(TAVRELLO_PACK, {"build", manifest, "-o", folder.filePath("a.mdb")}).exitCode,
+                 0);
+        QCOMPARE(run(TAVRELLO_PACK, {"build", manifest, "-o", folder.filePath("b.mdb")}).exitCode,
+                 0);
         qunsetenv("SOURCE_DATE_EPOCH");
         QFile a(folder.filePath("a.mdb")), b(folder.filePath("b.mdb"));
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));

@@ -6,11 +6,11 @@
 #include "store/Connection.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -26,8 +26,8 @@ inline QString sharedJet(const QString& name)
 
 inline std::string connectionString(const QString& folder)
 {
-    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder.toStdString()
-           + "/dbImages.mdb;JET OLEDB:Database Password=";
+    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder.toStdString() +
+           "/dbImages.mdb;JET OLEDB:Database Password=";
 }
 
 // Copies a shared file into dir as dbImages.mdb (shared files are read-only and must stay clean).
@@ -50,7 +50,8 @@ struct Export
 inline Export mdbExport(const QString& file, const QString& table)
 {
     QProcess p;
-    p.start("mdb-export", { "-b", "hex", "-Q", "-d", QString(QChar(0x1f)), "-R", QString(QChar(0x1e)), file, table });
+    p.start("mdb-export", {"-b", "hex", "-Q", "-d", QString(QChar(0x1f)), "-R",
+                           QString(QChar(0x1e)), file, table});
     Export out;
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return out;
@@ -82,7 +83,7 @@ inline QByteArray contents(const QString& path)
 #ifdef TAVRELLO_PACK_EXE
 inline QJsonObject rect(QJsonValue x1, QJsonValue y1, QJsonValue x2, QJsonValue y2)
 {
-    return { { "x1", x1 }, { "y1", y1 }, { "x2", x2 }, { "y2", y2 } };
+    return {{"x1", x1}, {"y1", y1}, {"x2", x2}, {"y2", y2}};
 }
 
 // Four rectangles whose first left edge is `base`, so a row can be recognised by its loc1_x1.
@@ -108,16 +109,21 @@ inline bool pack(const QTemporaryDir& dir, const QString& coordinateType, const 
 {
     QJsonArray list;
     for (const Pair& p : pairs)
-        list.append(QJsonObject { { "id", p.id }, { "level", p.level }, { "original", p.original },
-                                  { "modified", p.modified }, { "differences", p.differences } });
-    const QJsonObject manifest { { "units", "twips" }, { "coordinate_type", coordinateType }, { "pairs", list } };
+        list.append(QJsonObject{{"id", p.id},
+                                {"level", p.level},
+                                {"original", p.original},
+                                {"modified", p.modified},
+                                {"differences", p.differences}});
+    const QJsonObject manifest{
+        {"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", list}};
     QFile f(dir.filePath("manifest.json"));
     if (!f.open(QIODevice::WriteOnly))
         return false;
     f.write(QJsonDocument(manifest).toJson());
     f.close();
     QProcess p;
-    p.start(TAVRELLO_PACK_EXE, { "build", dir.filePath("manifest.json"), "-o", dir.filePath("dbImages.mdb") });
+    p.start(TAVRELLO_PACK_EXE,
+            {"build", dir.filePath("manifest.json"), "-o", dir.filePath("dbImages.mdb")});
     return p.waitForFinished(120000) && p.exitCode() == 0;
 }
 #endif

@@ -2,7 +2,6 @@
 // in a StoreError (or a short value), never a crash, and WriteFieldToFile must stay quiet.
 
 #include "StoreTestSupport.h"
-
 #include "store/Connection.h"
 #include "store/PictureFiles.h"
 #include "store/Recordset.h"
@@ -32,7 +31,8 @@ qsizetype headerOffset(const QByteArray& file, quint32 size, quint32 flags)
 {
     const QByteArray pattern = le32(size | flags);
     for (qsizetype i = file.indexOf(pattern); i >= 0; i = file.indexOf(pattern, i + 1))
-        if (!(flags & 0x80000000) || file.mid(i + 12, qsizetype(size)) == QByteArray(qsizetype(size), 'i'))
+        if (!(flags & 0x80000000) ||
+            file.mid(i + 12, qsizetype(size)) == QByteArray(qsizetype(size), 'i'))
             return i;
     return -1;
 }
@@ -42,14 +42,14 @@ qsizetype headerOffset(const QByteArray& file, quint32 size, quint32 flags)
 class TestDamaged : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void damagedPicture_data();
     void damagedPicture();
     void damagedDefinition_data();
     void damagedDefinition();
 
-private:
+  private:
     QTemporaryDir m_source;
     QByteArray m_clean;
 };
@@ -60,7 +60,8 @@ void TestDamaged::initTestCase()
     put(m_source.filePath("single.bin"), QByteArray(int(kSingleSize), 's'));
     put(m_source.filePath("inline.bin"), QByteArray(int(kInlineSize), 'i'));
     QVERIFY(pack(m_source, "long",
-                 { { 1, 1, "chain.bin", "single.bin", fourRects(0) }, { 2, 2, "inline.bin", "inline.bin", fourRects(0) } }));
+                 {{1, 1, "chain.bin", "single.bin", fourRects(0)},
+                  {2, 2, "inline.bin", "inline.bin", fourRects(0)}}));
     QFile f(m_source.filePath("dbImages.mdb"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     m_clean = f.readAll();
@@ -71,7 +72,7 @@ void TestDamaged::initTestCase()
 
 void TestDamaged::damagedPicture_data()
 {
-    QTest::addColumn<quint32>("size");     // which value to damage
+    QTest::addColumn<quint32>("size"); // which value to damage
     QTest::addColumn<quint32>("flags");
     QTest::addColumn<int>("at");           // offset within its header
     QTest::addColumn<QByteArray>("bytes"); // what to write there
@@ -94,7 +95,8 @@ void TestDamaged::damagedPicture_data()
     QTest::newRow("both placement flags")
         << kChainSize << 0u << 0 << le32(kChainSize | 0xc0000000) << 1 << "original_image" << true;
     QTest::newRow("inline length longer than the row")
-        << kInlineSize << 0x80000000u << 0 << le32(900 | 0x80000000) << 2 << "original_image" << true;
+        << kInlineSize << 0x80000000u << 0 << le32(900 | 0x80000000) << 2 << "original_image"
+        << true;
 }
 
 void TestDamaged::damagedPicture()
@@ -116,7 +118,8 @@ void TestDamaged::damagedPicture()
     Connection c;
     c.Open(connectionString(dir.path()));
     Recordset rs;
-    const std::string query = "select * from tblImages where level=" + std::to_string(level) + " order by id";
+    const std::string query =
+        "select * from tblImages where level=" + std::to_string(level) + " order by id";
     if (openFails) {
         try {
             rs.Open(query, c, 3, 3);

@@ -16,13 +16,22 @@ using Ordering = std::partial_ordering;
 Q_DECLARE_METATYPE(FieldValue)
 
 namespace {
-FieldValue currency(std::int64_t t) { return FieldValue(FieldValue::Currency { t }); }
-FieldValue decimal(FieldValue::Int128 u, int s) { return FieldValue(FieldValue::Decimal { u, s }); }
+FieldValue currency(std::int64_t t)
+{
+    return FieldValue(FieldValue::Currency{t});
+}
+FieldValue decimal(FieldValue::Int128 u, int s)
+{
+    return FieldValue(FieldValue::Decimal{u, s});
+}
 int sign(Ordering o)
 {
-    if (o == Ordering::less) return -1;
-    if (o == Ordering::greater) return 1;
-    if (o == Ordering::equivalent) return 0;
+    if (o == Ordering::less)
+        return -1;
+    if (o == Ordering::greater)
+        return 1;
+    if (o == Ordering::equivalent)
+        return 0;
     return 2; // unordered
 }
 } // namespace
@@ -30,7 +39,7 @@ int sign(Ordering o)
 class TestFieldValue : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void compare_data();
     void compare();
     void text_data();
@@ -54,15 +63,19 @@ void TestFieldValue::compare_data()
     QTest::newRow("long against nan") << FieldValue(std::int64_t(1)) << nan << 2;
     QTest::newRow("long against infinity") << FieldValue(std::int64_t(1)) << inf << -1;
     // 2^53 + 1 has no double: a conversion to double would call these equal.
-    QTest::newRow("long beyond double precision") << FieldValue(std::int64_t(9007199254740993)) << 9007199254740992.0 << 1;
-    QTest::newRow("int64 max") << FieldValue(std::numeric_limits<std::int64_t>::max()) << 9223372036854775808.0 << -1;
-    QTest::newRow("int64 min") << FieldValue(std::numeric_limits<std::int64_t>::min()) << -9223372036854775808.0 << 0;
+    QTest::newRow("long beyond double precision")
+        << FieldValue(std::int64_t(9007199254740993)) << 9007199254740992.0 << 1;
+    QTest::newRow("int64 max") << FieldValue(std::numeric_limits<std::int64_t>::max())
+                               << 9223372036854775808.0 << -1;
+    QTest::newRow("int64 min") << FieldValue(std::numeric_limits<std::int64_t>::min())
+                               << -9223372036854775808.0 << 0;
     QTest::newRow("single exact") << FieldValue(0.5f) << 0.5 << 0;
     // 0.1f is not 0.1: the single holds 0.100000001490116...
     QTest::newRow("single 0.1") << FieldValue(0.1f) << 0.1 << 1;
     QTest::newRow("double equal") << FieldValue(0.1) << 0.1 << 0;
     QTest::newRow("double zero signs") << FieldValue(-0.0) << 0.0 << 0;
-    QTest::newRow("currency against nearby double") << currency(1234500) << 123.45 << -1; // the double is above 123.45
+    QTest::newRow("currency against nearby double")
+        << currency(1234500) << 123.45 << -1; // the double is above 123.45
     QTest::newRow("currency whole") << currency(180000) << 18.0 << 0;
     QTest::newRow("currency negative") << currency(-5000) << -0.5 << 0;
     QTest::newRow("currency tiny above zero") << currency(1) << 1e-300 << 1;
@@ -70,8 +83,10 @@ void TestFieldValue::compare_data()
     QTest::newRow("currency against denormal") << currency(0) << -4.9e-324 << 1;
     QTest::newRow("decimal against nearby double") << decimal(12345, 2) << 123.45 << -1;
     QTest::newRow("decimal exact half") << decimal(5, 1) << 0.5 << 0;
-    QTest::newRow("decimal large") << decimal(FieldValue::Int128(1) << 100, 0) << std::ldexp(1.0, 100) << 0;
-    QTest::newRow("decimal large above") << decimal((FieldValue::Int128(1) << 100) + 1, 0) << std::ldexp(1.0, 100) << 1;
+    QTest::newRow("decimal large")
+        << decimal(FieldValue::Int128(1) << 100, 0) << std::ldexp(1.0, 100) << 0;
+    QTest::newRow("decimal large above")
+        << decimal((FieldValue::Int128(1) << 100) + 1, 0) << std::ldexp(1.0, 100) << 1;
     QTest::newRow("decimal negative scale 28") << decimal(-1, 28) << 0.0 << -1;
 }
 
@@ -94,7 +109,8 @@ void TestFieldValue::text_data()
     QTest::newRow("double 17 digits") << FieldValue(0.30000000000000004) << "0.30000000000000004";
     QTest::newRow("currency") << currency(180000) << "18.0000";
     QTest::newRow("currency small negative") << currency(-5) << "-0.0005";
-    QTest::newRow("currency min") << currency(std::numeric_limits<std::int64_t>::min()) << "-922337203685477.5808";
+    QTest::newRow("currency min") << currency(std::numeric_limits<std::int64_t>::min())
+                                  << "-922337203685477.5808";
     QTest::newRow("decimal") << decimal(12345, 2) << "123.45";
     QTest::newRow("decimal leading zeros") << decimal(-7, 3) << "-0.007";
     QTest::newRow("decimal no scale") << decimal(99, 0) << "99";

@@ -2,7 +2,6 @@
 // fail. mdb-export reads the same files as an independent witness.
 
 #include "StoreTestSupport.h"
-
 #include "store/Connection.h"
 #include "store/Recordset.h"
 #include "store/StoreError.h"
@@ -55,7 +54,7 @@ class TestJetRead : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void connectionState();
     void openFailures_data();
     void openFailures();
@@ -100,10 +99,12 @@ void TestJetRead::openFailures_data()
     const QByteArray northwind = nw.readAll();
 
     QTest::newRow("missing file") << QByteArray() << QString() << "not found";
-    QTest::newRow("text file") << QByteArray("these are not the pictures you are looking for\n").repeated(100)
-                               << QString() << "not a Jet";
+    QTest::newRow("text file")
+        << QByteArray("these are not the pictures you are looking for\n").repeated(100) << QString()
+        << "not a Jet";
     QTest::newRow("empty file") << QByteArray("") << QString("<empty>") << "not a Jet";
-    QTest::newRow("access 2007 file") << QByteArray() << sharedJet("ASampleDatabase.accdb") << "2007";
+    QTest::newRow("access 2007 file")
+        << QByteArray() << sharedJet("ASampleDatabase.accdb") << "2007";
     QTest::newRow("truncated mid-page") << northwind.left(1000000) << QString() << "damaged";
     QTest::newRow("truncated to two pages") << northwind.left(8192) << QString() << "damaged";
     QByteArray badVersion = northwind;
@@ -147,21 +148,36 @@ void TestJetRead::queryFailures_data()
 {
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("words");
-    QTest::newRow("update") << "update Products set UnitPrice=0" << "can't be run";
-    QTest::newRow("named columns") << "select ProductID from Products" << "select *";
-    QTest::newRow("no table") << "select * from" << "table name";
-    QTest::newRow("other comparison") << "select * from Products where CategoryID>1" << "can't be run";
-    QTest::newRow("text comparison") << "select * from Products where CategoryID='1'" << "can't be run";
-    QTest::newRow("fraction") << "select * from Products where CategoryID=1.5" << "can't be run";
-    QTest::newRow("order without by") << "select * from Products order ProductID" << "by";
-    QTest::newRow("descending") << "select * from Products order by ProductID desc" << "desc";
-    QTest::newRow("trailing semicolon") << "select * from Products;" << "can't be run";
-    QTest::newRow("empty") << "" << "can't be run";
-    QTest::newRow("unknown table") << "select * from tblImages where level=1 order by id" << "no table named tblImages";
-    QTest::newRow("unknown where field") << "select * from Products where level=1" << "no field named level";
-    QTest::newRow("unknown order field") << "select * from Products order by id" << "no field named id";
-    QTest::newRow("text where field") << "select * from Products where ProductName=1" << "text";
-    QTest::newRow("picture order field") << "select * from Categories order by Picture" << "picture";
+    QTest::newRow("update") << "update Products set UnitPrice=0"
+                            << "can't be run";
+    QTest::newRow("named columns") << "select ProductID from Products"
+                                   << "select *";
+    QTest::newRow("no table") << "select * from"
+                              << "table name";
+    QTest::newRow("other comparison") << "select * from Products where CategoryID>1"
+                                      << "can't be run";
+    QTest::newRow("text comparison") << "select * from Products where CategoryID='1'"
+                                     << "can't be run";
+    QTest::newRow("fraction") << "select * from Products where CategoryID=1.5"
+                              << "can't be run";
+    QTest::newRow("order without by") << "select * from Products order ProductID"
+                                      << "by";
+    QTest::newRow("descending") << "select * from Products order by ProductID desc"
+                                << "desc";
+    QTest::newRow("trailing semicolon") << "select * from Products;"
+                                        << "can't be run";
+    QTest::newRow("empty") << ""
+                           << "can't be run";
+    QTest::newRow("unknown table") << "select * from tblImages where level=1 order by id"
+                                   << "no table named tblImages";
+    QTest::newRow("unknown where field") << "select * from Products where level=1"
+                                         << "no field named level";
+    QTest::newRow("unknown order field") << "select * from Products order by id"
+                                         << "no field named id";
+    QTest::newRow("text where field") << "select * from Products where ProductName=1"
+                                      << "text";
+    QTest::newRow("picture order field") << "select * from Categories order by Picture"
+                                         << "picture";
 }
 
 void TestJetRead::queryFailures()
@@ -188,9 +204,10 @@ void TestJetRead::numbersMatchExport_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("table");
-    for (const char* file : { "northwind-jet4.mdb", "northwind-jet3.mdb" })
-        for (const char* table : { "Products", "Order Details", "Orders", "Employees" })
-            QTest::newRow(qPrintable(QString("%1 %2").arg(file, table))) << QString(file) << QString(table);
+    for (const char* file : {"northwind-jet4.mdb", "northwind-jet3.mdb"})
+        for (const char* table : {"Products", "Order Details", "Orders", "Employees"})
+            QTest::newRow(qPrintable(QString("%1 %2").arg(file, table)))
+                << QString(file) << QString(table);
 }
 
 // Every numeric field of every row: Byte/Integer/Long, Currency, Single, Double, Yes/No.
@@ -221,9 +238,12 @@ void TestJetRead::numbersMatchExport()
             }
             if (std::holds_alternative<double>(v->storage()) && ex.rows[row][col].contains('/'))
                 continue; // a date, which mdb-export prints as text
-            QVERIFY2(sameAsExport(*v, ex.rows[row][col]),
-                     qPrintable(QString("%1 row %2: %3 vs %4").arg(ex.header[col]).arg(row)
-                                    .arg(QString::fromStdString(v->toString()), ex.rows[row][col])));
+            QVERIFY2(
+                sameAsExport(*v, ex.rows[row][col]),
+                qPrintable(QString("%1 row %2: %3 vs %4")
+                               .arg(ex.header[col])
+                               .arg(row)
+                               .arg(QString::fromStdString(v->toString()), ex.rows[row][col])));
             ++compared;
         }
     }
@@ -273,13 +293,17 @@ void TestJetRead::picturesMatchExport_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("column");
     QTest::addColumn<int>("step");
-    for (const char* file : { "northwind-jet4.mdb", "northwind-jet3.mdb" }) {
-        for (int step : { 100000, 1000, 1 }) {
+    for (const char* file : {"northwind-jet4.mdb", "northwind-jet3.mdb"}) {
+        for (int step : {100000, 1000, 1}) {
             QTest::newRow(qPrintable(QString("%1 Categories.Picture by %2").arg(file).arg(step)))
-                << QString(file) << "Categories" << "CategoryID" << "Picture" << step;
+                << QString(file) << "Categories"
+                << "CategoryID"
+                << "Picture" << step;
             if (step != 1)
                 QTest::newRow(qPrintable(QString("%1 Employees.Photo by %2").arg(file).arg(step)))
-                    << QString(file) << "Employees" << "EmployeeID" << "Photo" << step;
+                    << QString(file) << "Employees"
+                    << "EmployeeID"
+                    << "Photo" << step;
         }
     }
 }

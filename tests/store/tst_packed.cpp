@@ -2,7 +2,6 @@
 // values and pictures of every size around the 100 000-byte chunk, written to files byte for byte.
 
 #include "StoreTestSupport.h"
-
 #include "store/Connection.h"
 #include "store/PictureFiles.h"
 #include "store/Recordset.h"
@@ -29,14 +28,14 @@ QString levelQuery(int level)
     return QString("select * from tblImages where level=%1 order by id").arg(level);
 }
 
-const QList<qsizetype> kSizes { 0, 1, 99999, 100000, 100001, 150000, 250000, 4 * 1024 * 1024 + 17 };
+const QList<qsizetype> kSizes{0, 1, 99999, 100000, 100001, 150000, 250000, 4 * 1024 * 1024 + 17};
 
 } // namespace
 
 class TestPacked : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void pictureSizes_data();
     void pictureSizes();
@@ -47,7 +46,7 @@ private slots:
     void coordinateTypes();
     void nullValues();
 
-private:
+  private:
     QTemporaryDir m_sizes; // one database holding a picture of every size in kSizes
 };
 
@@ -56,8 +55,10 @@ void TestPacked::initTestCase()
     QList<Pair> pairs;
     for (int i = 0; i < kSizes.size(); ++i) {
         put(m_sizes.filePath(QString("o%1.bin").arg(i)), pictureBytes(kSizes[i], quint32(i + 1)));
-        put(m_sizes.filePath(QString("m%1.bin").arg(i)), pictureBytes(kSizes[kSizes.size() - 1 - i], quint32(100 + i)));
-        pairs.append({ 100 - i, 1, QString("o%1.bin").arg(i), QString("m%1.bin").arg(i), fourRects(i) });
+        put(m_sizes.filePath(QString("m%1.bin").arg(i)),
+            pictureBytes(kSizes[kSizes.size() - 1 - i], quint32(100 + i)));
+        pairs.append(
+            {100 - i, 1, QString("o%1.bin").arg(i), QString("m%1.bin").arg(i), fourRects(i)});
     }
     QVERIFY(pack(m_sizes, "long", pairs));
 }
@@ -97,9 +98,9 @@ void TestPacked::levelsComeInIdOrder_data()
 {
     QTest::addColumn<int>("level");
     QTest::addColumn<QList<int>>("ids");
-    QTest::newRow("level 1") << 1 << QList<int> { 1, 3, 7, 9, 12, 40 };
-    QTest::newRow("level 2") << 2 << QList<int> { -4, 2, 5 };
-    QTest::newRow("level 3") << 3 << QList<int> { 8 };
+    QTest::newRow("level 1") << 1 << QList<int>{1, 3, 7, 9, 12, 40};
+    QTest::newRow("level 2") << 2 << QList<int>{-4, 2, 5};
+    QTest::newRow("level 3") << 3 << QList<int>{8};
 }
 
 void TestPacked::levelsComeInIdOrder()
@@ -110,10 +111,10 @@ void TestPacked::levelsComeInIdOrder()
     put(dir.filePath("p.bin"), "picture");
     // Written out of order and with levels interleaved.
     QList<Pair> pairs;
-    const QList<std::pair<int, int>> rows { { 7, 1 }, { 5, 2 }, { 40, 1 }, { 3, 1 }, { 8, 3 }, { 12, 1 },
-                                            { 2, 2 }, { 1, 1 }, { -4, 2 }, { 9, 1 } };
+    const QList<std::pair<int, int>> rows{{7, 1},  {5, 2}, {40, 1}, {3, 1},  {8, 3},
+                                          {12, 1}, {2, 2}, {1, 1},  {-4, 2}, {9, 1}};
     for (auto [id, lv] : rows)
-        pairs.append({ id, lv, "p.bin", "p.bin", fourRects(id) });
+        pairs.append({id, lv, "p.bin", "p.bin", fourRects(id)});
     QVERIFY(pack(dir, "long", pairs));
 
     Connection c;
@@ -138,7 +139,7 @@ void TestPacked::emptyLevel()
 {
     QTemporaryDir dir;
     put(dir.filePath("p.bin"), "picture");
-    QVERIFY(pack(dir, "long", { { 1, 1, "p.bin", "p.bin", fourRects(0) } }));
+    QVERIFY(pack(dir, "long", {{1, 1, "p.bin", "p.bin", fourRects(0)}}));
     Connection c;
     c.Open(connectionString(dir.path()));
     Recordset rs;
@@ -179,7 +180,7 @@ void TestPacked::coordinateTypes()
     put(dir.filePath("p.bin"), "picture");
     QJsonArray diffs = fourRects(0);
     diffs[0] = rect(x1, 300, 600, 450);
-    QVERIFY(pack(dir, type, { { 1, 1, "p.bin", "p.bin", diffs } }));
+    QVERIFY(pack(dir, type, {{1, 1, "p.bin", "p.bin", diffs}}));
     Connection c;
     c.Open(connectionString(dir.path()));
     Recordset rs;
@@ -197,7 +198,7 @@ void TestPacked::nullValues()
     put(dir.filePath("p.bin"), "picture");
     QJsonArray diffs = fourRects(0);
     diffs[2] = rect(QJsonValue::Null, 1, QJsonValue::Null, 5);
-    QVERIFY(pack(dir, "double", { { 1, 1, QJsonValue::Null, "p.bin", diffs } }));
+    QVERIFY(pack(dir, "double", {{1, 1, QJsonValue::Null, "p.bin", diffs}}));
     Connection c;
     c.Open(connectionString(dir.path()));
     Recordset rs;

@@ -1,20 +1,17 @@
 // Writing a field's value to a file and removing files quietly: what is left on disk afterwards.
 
 #include "StoreTestSupport.h"
-
 #include "store/PictureFiles.h"
 #include "store/Recordset.h"
 #include "store/StoreError.h"
 
-
 using namespace store;
 using namespace storetest;
-
 
 class TestPictureFiles : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void leftovers_data();
@@ -24,7 +21,7 @@ private slots:
     void removeYieldsFirst();
     void forceDelete();
 
-private:
+  private:
     QTemporaryDir* m_dir = nullptr;
     Connection* m_connection = nullptr;
     QByteArray m_picture; // Categories.Picture of CategoryID 1, as mdb-export reads it

@@ -11,7 +11,7 @@
 class TestRegressions : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void replay_data();
     void replay();
 };
@@ -20,7 +20,7 @@ void TestRegressions::replay_data()
 {
     QTest::addColumn<QString>("file");
     const QDir data(TAVRELLO_SOURCE_DIR "/tests/store/data");
-    const QStringList files = data.entryList({ "*.mdb" }, QDir::Files, QDir::Name);
+    const QStringList files = data.entryList({"*.mdb"}, QDir::Files, QDir::Name);
     QVERIFY(!files.isEmpty());
     for (const QString& name : files)
         QTest::newRow(qPrintable(name)) << data.filePath(name);

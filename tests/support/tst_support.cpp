@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <stdexcept>
 
 using namespace support;
@@ -26,7 +25,7 @@ class SupportTests : public QObject
 
     QList<Message> shown;
 
-private slots:
+  private slots:
     void init()
     {
         shown.clear();
@@ -162,14 +161,15 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("title");
-        QTest::newRow("no blank keeps the name") << "Tavrello" << "Tavrello";
-        QTest::newRow("several words drop the last") << "Spot The Difference" << "Spot The";
+        QTest::newRow("no blank keeps the name") << "Tavrello"
+                                                 << "Tavrello";
+        QTest::newRow("several words drop the last") << "Spot The Difference"
+                                                     << "Spot The";
         QTest::newRow("long names drop words to 40")
             << "Aaaaaaaaaa Bbbbbbbbbb Cccccccccc Dddddddddd Eeeeeeeeee"
             << "Aaaaaaaaaa Bbbbbbbbbb Cccccccccc";
-        QTest::newRow("exactly 40 after one cut")
-            << "Aaaaaaa Bbbbbbbbbb Cccccccccc Dddddddddd Ee"
-            << "Aaaaaaa Bbbbbbbbbb Cccccccccc Dddddddddd";
+        QTest::newRow("exactly 40 after one cut") << "Aaaaaaa Bbbbbbbbbb Cccccccccc Dddddddddd Ee"
+                                                  << "Aaaaaaa Bbbbbbbbbb Cccccccccc Dddddddddd";
     }
     void titleFromProductName()
     {

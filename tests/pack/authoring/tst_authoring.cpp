@@ -57,8 +57,10 @@ QImage withChanges(QImage image, const QList<QRect>& squares)
 
 QJsonObject rectJson(const QRect& r, int margin = 3)
 {
-    return QJsonObject{{"x1", (r.left() - margin) * 15}, {"y1", (r.top() - margin) * 15},
-                       {"x2", (r.right() + margin) * 15}, {"y2", (r.bottom() + margin) * 15}};
+    return QJsonObject{{"x1", (r.left() - margin) * 15},
+                       {"y1", (r.top() - margin) * 15},
+                       {"x2", (r.right() + margin) * 15},
+                       {"y2", (r.bottom() + margin) * 15}};
 }
 
 // Writes a manifest with the given pairs, each a JSON object with its pictures saved beside it.
@@ -78,7 +80,10 @@ struct Author
         QJsonArray differences;
         for (const QRect& r : rects)
             differences.append(rectJson(r));
-        return QJsonObject{{"id", id}, {"level", level}, {"original", o}, {"modified", m},
+        return QJsonObject{{"id", id},
+                           {"level", level},
+                           {"original", o},
+                           {"modified", m},
                            {"differences", differences}};
     }
 
@@ -101,7 +106,8 @@ struct Author
     {
         QFile json(dir.filePath("manifest.json"));
         json.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        json.write(QJsonDocument(QJsonObject{{"units", "twips"}, {"coordinate_type", coordinateType},
+        json.write(QJsonDocument(QJsonObject{{"units", "twips"},
+                                             {"coordinate_type", coordinateType},
                                              {"pairs", pairs}})
                        .toJson());
         json.close();
@@ -126,9 +132,11 @@ QStringList findingsOf(const pack::CheckReport& report)
     QStringList all;
     for (const pack::PairReport& p : report.pairs)
         for (const pack::Finding& f : p.findings)
-            all << QStringLiteral("%1 %2: %3").arg(p.id, f.severity == pack::Finding::Error ? "error" : "warning", f.text);
+            all << QStringLiteral("%1 %2: %3")
+                       .arg(p.id, f.severity == pack::Finding::Error ? "error" : "warning", f.text);
     for (const pack::Finding& f : report.database)
-        all << QStringLiteral("db %1: %2").arg(f.severity == pack::Finding::Error ? "error" : "warning", f.text);
+        all << QStringLiteral("db %1: %2")
+                   .arg(f.severity == pack::Finding::Error ? "error" : "warning", f.text);
     return all;
 }
 
@@ -138,26 +146,46 @@ class AuthoringTests : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void checkFindsExactlyTheFaultOfEachPair_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("expected"); // a piece of the one finding, "" for none
-        QTest::newRow("a fair pair") << "none" << "";
-        QTest::newRow("a fair pair in JPEG") << "jpeg" << "";
-        QTest::newRow("a duplicate id") << "duplicate" << "error: id ";
-        QTest::newRow("a Null coordinate") << "null" << "error: difference 2: a coordinate is Null";
-        QTest::newRow("x1 greater than x2") << "x1>x2" << "error: difference 1: x1 > x2";
-        QTest::newRow("y1 greater than y2") << "y1>y2" << "error: difference 3: y1 > y2";
-        QTest::newRow("a picture that doesn't decode") << "undecodable" << "error: the original picture doesn't decode";
-        QTest::newRow("pictures of different sizes") << "sizes" << "error: the pictures differ in size";
-        QTest::newRow("a rectangle outside the picture") << "outside" << "error: difference 4 reaches outside";
-        QTest::newRow("a rectangle with no visible change") << "invisible" << "error: difference 3: nothing visibly changes";
-        QTest::newRow("changed pixels outside every rectangle") << "uncovered" << "changed pixels lie outside every difference";
-        QTest::newRow("a level without pairs") << "emptylevel" << "db warning: level 3 (Hard) has no pairs";
-        QTest::newRow("a picture cut off by the box") << "large" << "warning: the pictures (500 x 500) are larger";
-        QTest::newRow("a picture much smaller than the box") << "small" << "warning: the pictures (200 x 220) fill less";
-        QTest::newRow("overlapping rectangles") << "overlap" << "warning: differences 1 and 2 overlap";
+        QTest::newRow("a fair pair") << "none"
+                                     << "";
+        QTest::newRow("a fair pair in JPEG") << "jpeg"
+                                             << "";
+        QTest::newRow("a duplicate id") << "duplicate"
+                                        << "error: id ";
+        QTest::newRow("a Null coordinate") << "null"
+                                           << "error: difference 2: a coordinate is Null";
+        QTest::newRow("x1 greater than x2") << "x1>x2"
+                                            << "error: difference 1: x1 > x2";
+        QTest::newRow("y1 greater than y2") << "y1>y2"
+                                            << "error: difference 3: y1 > y2";
+        QTest::newRow("a picture that doesn't decode")
+            << "undecodable"
+            << "error: the original picture doesn't decode";
+        QTest::newRow("pictures of different sizes") << "sizes"
+                                                     << "error: the pictures differ in size";
+        QTest::newRow("a rectangle outside the picture") << "outside"
+                                                         << "error: difference 4 reaches outside";
+        QTest::newRow("a rectangle with no visible change")
+            << "invisible"
+            << "error: difference 3: nothing visibly changes";
+        QTest::newRow("changed pixels outside every rectangle")
+            << "uncovered"
+            << "changed pixels lie outside every difference";
+        QTest::newRow("a level without pairs") << "emptylevel"
+                                               << "db warning: level 3 (Hard) has no pairs";
+        QTest::newRow("a picture cut off by the box")
+            << "large"
+            << "warning: the pictures (500 x 500) are larger";
+        QTest::newRow("a picture much smaller than the box")
+            << "small"
+            << "warning: the pictures (200 x 220) fill less";
+        QTest::newRow("overlapping rectangles") << "overlap"
+                                                << "warning: differences 1 and 2 overlap";
     }
     void checkFindsExactlyTheFaultOfEachPair()
     {
@@ -196,22 +224,26 @@ private slots:
             p = author.pair(1, 1, base, withChanges(base, kSquares.mid(0, 2) + kSquares.mid(3)),
                             {kSquares[0], kSquares[1], QRect(200, 200, 30, 30), kSquares[3]});
         if (fault == "uncovered")
-            p = author.pair(1, 1, base, withChanges(base, kSquares + QList<QRect>{QRect(200, 200, 40, 40)}));
+            p = author.pair(1, 1, base,
+                            withChanges(base, kSquares + QList<QRect>{QRect(200, 200, 40, 40)}));
         if (fault == "large")
-            p = author.pair(1, 1, drawBase({500, 500}), withChanges(drawBase({500, 500}), kSquares));
+            p = author.pair(1, 1, drawBase({500, 500}),
+                            withChanges(drawBase({500, 500}), kSquares));
         if (fault == "small") {
-            const QList<QRect> small{QRect(10, 10, 20, 20), QRect(100, 10, 20, 20), QRect(10, 150, 20, 20),
-                                     QRect(150, 150, 20, 20)};
-            p = author.pair(1, 1, drawBase({200, 220}), withChanges(drawBase({200, 220}), small), small);
+            const QList<QRect> small{QRect(10, 10, 20, 20), QRect(100, 10, 20, 20),
+                                     QRect(10, 150, 20, 20), QRect(150, 150, 20, 20)};
+            p = author.pair(1, 1, drawBase({200, 220}), withChanges(drawBase({200, 220}), small),
+                            small);
         }
         if (fault == "overlap")
             setCorner(1, "x1", 50 * 15);
-        if (fault == "x1>x2" || fault == "y1>y2" || fault == "null" || fault == "outside" || fault == "overlap")
+        if (fault == "x1>x2" || fault == "y1>y2" || fault == "null" || fault == "outside" ||
+            fault == "overlap")
             p["differences"] = d;
         author.add(p);
 
-        const pack::CheckReport report =
-            pack::checkDatabase(fault == "duplicate" ? author.buildWithDuplicates() : author.build());
+        const pack::CheckReport report = pack::checkDatabase(
+            fault == "duplicate" ? author.buildWithDuplicates() : author.build());
         const QStringList findings = findingsOf(report);
         if (expected.isEmpty()) {
             QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
@@ -297,11 +329,13 @@ private slots:
         const Run build = runPack({"build", out.filePath("manifest.json"), "-o", second});
         QVERIFY2(build.status == 0, qPrintable(build.err));
         QCOMPARE(runPack({"list", second}).out, runPack({"list", first}).out);
-        QVERIFY(runPack({"list", first}).out.contains(type == "single" || type == "double" ? ",1234.5," : "null"));
+        QVERIFY(runPack({"list", first})
+                    .out.contains(type == "single" || type == "double" ? ",1234.5," : "null"));
 
         QTemporaryDir again;
         QCOMPARE(runPack({"extract", second, "--dir", again.path()}).status, 0);
-        for (const QString& name : QDir(out.path()).entryList({"*.jpg", "*.png", "manifest.json"})) {
+        for (const QString& name :
+             QDir(out.path()).entryList({"*.jpg", "*.png", "manifest.json"})) {
             QFile a(out.filePath(name)), b(again.filePath(name));
             QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
             QVERIFY2(a.readAll() == b.readAll(), qPrintable(name));
@@ -331,18 +365,24 @@ private slots:
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].startsWith("7 1 "));
         QVERIFY(lines[2].startsWith("9 3 "));
-        QVERIFY(lines[0].endsWith(" 555,555,1230,1230 4455,855,5130,1530 1155,4455,1830,5130 4755,5055,5430,5730"));
+        QVERIFY(lines[0].endsWith(
+            " 555,555,1230,1230 4455,855,5130,1530 1155,4455,1830,5130 4755,5055,5430,5730"));
     }
 
     void filesWithoutThePairsTableFailWithOneClearLine_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("file");
-        QTest::newRow("list on Northwind (Jet 4)") << "list" << "northwind-jet4.mdb";
-        QTest::newRow("extract on Northwind (Jet 3)") << "extract" << "northwind-jet3.mdb";
-        QTest::newRow("check on an empty Access database") << "check" << "empty-jet4.mdb";
-        QTest::newRow("list on an Access 2007 file") << "list" << "ASampleDatabase.accdb";
-        QTest::newRow("list on a missing file") << "list" << "no-such.mdb";
+        QTest::newRow("list on Northwind (Jet 4)") << "list"
+                                                   << "northwind-jet4.mdb";
+        QTest::newRow("extract on Northwind (Jet 3)") << "extract"
+                                                      << "northwind-jet3.mdb";
+        QTest::newRow("check on an empty Access database") << "check"
+                                                           << "empty-jet4.mdb";
+        QTest::newRow("list on an Access 2007 file") << "list"
+                                                     << "ASampleDatabase.accdb";
+        QTest::newRow("list on a missing file") << "list"
+                                                << "no-such.mdb";
     }
     void filesWithoutThePairsTableFailWithOneClearLine()
     {
