@@ -325,8 +325,8 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
     // Only a thing that clearly stands out reads as bigger or smaller; a rescaled reflection
     // or patch of stone just looks smeared.
     const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
-    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 16.0
-        || cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 45.0)
+    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 22.0
+        || cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 32.0)
         return false;
     const cv::Rect box = cv::boundingRect(object);
     const cv::Point2f centre(float(box.x) + float(box.width) / 2.f, float(box.y) + float(box.height) / 2.f);

@@ -279,9 +279,9 @@ const char* editKindName(EditKind kind)
 
 Visibility levelVisibility(int level)
 {
-    // Easy: about a 25 x 25 area changed loudly; Medium: a 17 x 17 one; Hard: an 11 x 11 one
+    // Easy: about a 21 x 21 area changed loudly; Medium: a 16 x 16 one; Hard: an 11 x 11 one
     // changed enough to see when looking there.
-    static const Visibility levels[3] = {{20.0, 600}, {16.0, 300}, {12.0, 120}};
+    static const Visibility levels[3] = {{20.0, 450}, {16.0, 250}, {12.0, 120}};
     return levels[std::clamp(level, 1, 3) - 1];
 }
 
