@@ -2,10 +2,12 @@
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/saliency.hpp>
+#include <opencv2/ximgproc/segmentation.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace generate {
 
@@ -48,12 +50,12 @@ namespace generate::detail {
 
 const LevelStyle& levelStyle(int level)
 {
-    // Easy: big squares and loud changes; Hard: a third of the side and changes that need a
-    // second look, still above kMinVisiblePixels.
+    // Easy: big squares and loud changes; Hard: under half the side and changes that need a
+    // second look, still above the level's visibility.
     static const LevelStyle styles[3] = {
-        {70, 86, 110.f, 160.f, 1.40f, 1.55f, 0.62f, 0.70f, 500},
-        {50, 60, 65.f, 100.f, 1.25f, 1.35f, 0.72f, 0.80f, 200},
-        {34, 42, 38.f, 60.f, 1.16f, 1.24f, 0.80f, 0.86f, 70},
+        {80, 104, 24, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f, false, true},
+        {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f, false, true},
+        {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f, false, true},
     };
     return styles[std::clamp(level, 1, 3) - 1];
 }
@@ -64,6 +66,69 @@ double windowMean(const cv::Mat& integral, const cv::Rect& r)
         - integral.at<double>(r.y + r.height, r.x) + integral.at<double>(r.y, r.x);
     return sum / double(r.area());
 }
+
+namespace {
+
+// Regions of the graph-based segmentation (Felzenszwalb) at three scales, so a lemon slice, a
+// cup's inside and a boat's hull each turn up whole at one of them. Kept are compact regions
+// that do not touch the picture's edge and differ clearly in colour from a ring around them.
+std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
+{
+    std::vector<Segment> found;
+    const cv::Rect bounds(0, 0, picture.cols, picture.rows);
+    // The ring compared with a region lies a few pixels out, past a rim or outline that often
+    // hugs a thing (a cup's lip, a slice's pith) and looks like neither.
+    const cv::Mat nearKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
+    const cv::Mat ringKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(25, 25));
+    const cv::Mat smoothKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
+    for (const float k : {120.f, 300.f, 700.f, 1800.f}) {
+        auto segmentation = cv::ximgproc::segmentation::createGraphSegmentation(0.8, k, 120);
+        cv::Mat labels;
+        segmentation->processImage(picture, labels);
+        double maxLabel = 0;
+        cv::minMaxLoc(labels, nullptr, &maxLabel);
+        const int count = int(maxLabel) + 1;
+        std::vector<cv::Rect> boxes(static_cast<std::size_t>(count));
+        std::vector<int> areas(static_cast<std::size_t>(count), 0);
+        for (int y = 0; y < labels.rows; ++y) {
+            const int* row = labels.ptr<int>(y);
+            for (int x = 0; x < labels.cols; ++x) {
+                const auto l = std::size_t(row[x]);
+                boxes[l] = areas[l] == 0 ? cv::Rect(x, y, 1, 1) : (boxes[l] | cv::Rect(x, y, 1, 1));
+                ++areas[l];
+            }
+        }
+        for (std::size_t l = 0; l < std::size_t(count); ++l) {
+            const cv::Rect box = boxes[l];
+            const int longer = std::max(box.width, box.height);
+            if (areas[l] < 120 || longer > 200 || longer > 3 * std::min(box.width, box.height)
+                || areas[l] < 0.3 * box.area() || box.x < 12 || box.y < 12 || box.br().x > bounds.width - 12
+                || box.br().y > bounds.height - 12)
+                continue;
+            const cv::Rect around = cv::Rect(box.x - 12, box.y - 12, box.width + 24, box.height + 24) & bounds;
+            cv::Mat mask = labels(around) == int(l);
+            cv::morphologyEx(mask, mask, cv::MORPH_CLOSE, smoothKernel);
+            std::vector<std::vector<cv::Point>> contours;
+            cv::findContours(mask.clone(), contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+            cv::drawContours(mask, contours, -1, cv::Scalar(255), cv::FILLED);
+            cv::Mat ring, near;
+            cv::dilate(mask, ring, ringKernel);
+            cv::dilate(mask, near, nearKernel);
+            ring &= ~near;
+            if (cv::countNonZero(ring) < 20)
+                continue;
+            const double contrast = cv::norm(cv::mean(lab(around), mask) - cv::mean(lab(around), ring));
+            if (contrast < 11.0)
+                continue;
+            cv::Scalar ringMean, ringStd;
+            cv::meanStdDev(picture(around), ringMean, ringStd, ring);
+            found.push_back({around, mask, contrast, ringMean, std::max({ringStd[0], ringStd[1], ringStd[2]})});
+        }
+    }
+    return found;
+}
+
+} // namespace
 
 Analysis analyse(const cv::Mat& picture)
 {
@@ -114,6 +179,19 @@ Analysis analyse(const cv::Mat& picture)
     cv::integral(a.interest, a.interestSum, CV_64F);
     cv::integral(edge01, a.edgeSum, CV_64F);
     cv::integral(gray, a.graySum, a.graySqSum, CV_64F, CV_64F);
+
+    cv::Mat hsv;
+    cv::cvtColor(bgrF, hsv, cv::COLOR_BGR2HSV);
+    for (int y = 0; y < hsv.rows; ++y) {
+        const auto* row = hsv.ptr<cv::Vec3f>(y);
+        for (int x = 0; x < hsv.cols; ++x)
+            if (row[x][1] >= 0.3f && row[x][2] >= 0.25f)
+                a.hueShare[std::min(35, int(row[x][0] / 10.f))] += 1.0;
+    }
+    for (double& share : a.hueShare)
+        share /= double(hsv.total());
+
+    a.segments = findSegments(picture, lab);
     return a;
 }
 
@@ -133,6 +211,99 @@ double windowScore(const Analysis& a, const cv::Rect& window)
     return 0.7 * windowMean(a.interestSum, inner) + 0.3 * windowMean(a.interestSum, window);
 }
 
+namespace {
+
+// The cleaned-up component of `mask` nearest the window's centre, or an empty Mat.
+cv::Mat centralComponent(cv::Mat mask)
+{
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
+    cv::morphologyEx(mask, mask, cv::MORPH_OPEN, kernel);
+    cv::morphologyEx(mask, mask, cv::MORPH_CLOSE, kernel);
+
+    // Segmentation sometimes adds specks along the seed; the object is the big piece in the middle.
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+    int best = -1;
+    double bestArea = 0;
+    for (int i = 1; i < n; ++i) {
+        const double area = stats.at<int>(i, cv::CC_STAT_AREA);
+        const double dx = centroids.at<double>(i, 0) - mask.cols / 2.0;
+        const double dy = centroids.at<double>(i, 1) - mask.rows / 2.0;
+        const double weighted = area / (1.0 + std::hypot(dx, dy) / mask.cols);
+        if (weighted > bestArea) {
+            bestArea = weighted;
+            best = i;
+        }
+    }
+    if (best <= 0)
+        return {};
+    cv::Mat component = labels == best;
+    // Holes inside the object (a slice's pips, a cup's shadow) belong to it.
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(component.clone(), contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+    cv::drawContours(component, contours, -1, cv::Scalar(255), cv::FILLED);
+    return component;
+}
+
+// GrabCut only finds the object inside its seed rectangle (the window inset by an eighth), so
+// an object larger than that ends on the rectangle's edge; this is the share of a thin band
+// just inside it that the object covers.
+double seedTouch(const cv::Mat& object)
+{
+    const int inset = object.cols / 8;
+    const cv::Rect seed(inset, inset, object.cols - 2 * inset, object.rows - 2 * inset);
+    cv::Mat band = cv::Mat::zeros(object.size(), CV_8U);
+    band(seed).setTo(255);
+    band(cv::Rect(seed.x + 3, seed.y + 3, seed.width - 6, seed.height - 6)).setTo(0);
+    return cv::countNonZero(object & band) / double(cv::countNonZero(band));
+}
+
+bool sensibleObject(const cv::Mat& object)
+{
+    if (object.empty())
+        return false;
+    const double fraction = cv::countNonZero(object) / double(object.total());
+    return fraction >= 0.06 && fraction <= 0.85 && seedTouch(object) <= kMaxRimTouch;
+}
+
+// Pixels of the seed rectangle close in colour to the window's centre: a thing of one colour
+// (a hull, a cup, a fruit slice) among clutter of the same colours elsewhere, where GrabCut,
+// which models the background from the window's surroundings, finds nothing.
+cv::Mat colourRegion(const cv::Mat& picture, const cv::Rect& window, const cv::Rect& seed)
+{
+    cv::Mat patch, lab;
+    picture(window).convertTo(patch, CV_32FC3, 1.0 / 255);
+    cv::cvtColor(patch, lab, cv::COLOR_BGR2Lab);
+    cv::GaussianBlur(lab, lab, cv::Size(0, 0), 1.0);
+    const int core = std::max(3, window.width / 8);
+    const cv::Rect centre(window.width / 2 - core / 2, window.height / 2 - core / 2, core, core);
+    const cv::Scalar colour = cv::mean(lab(centre));
+    cv::Mat distance(lab.size(), CV_32F);
+    for (int y = 0; y < lab.rows; ++y) {
+        const auto* row = lab.ptr<cv::Vec3f>(y);
+        auto* out = distance.ptr<float>(y);
+        for (int x = 0; x < lab.cols; ++x) {
+            const float dl = row[x][0] - float(colour[0]), da = row[x][1] - float(colour[1]),
+                        db = row[x][2] - float(colour[2]);
+            out[x] = std::sqrt(0.5f * dl * dl + da * da + db * db);
+        }
+    }
+    cv::Mat region = cv::Mat::zeros(window.size(), CV_8U);
+    cv::Mat inSeed = distance(seed) < 16.0f;
+    inSeed.copyTo(region(seed));
+    return centralComponent(region);
+}
+
+} // namespace
+
+cv::Mat segmentInWindow(const Segment& segment, const cv::Rect& window)
+{
+    cv::Mat out = cv::Mat::zeros(window.size(), CV_8U);
+    const cv::Rect part = segment.box & window;
+    segment.mask(part - segment.box.tl()).copyTo(out(part - window.tl()));
+    return out;
+}
+
 cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found)
 {
     const cv::Rect bounds(0, 0, picture.cols, picture.rows);
@@ -145,34 +316,15 @@ cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found)
     cv::Mat gc(roi.size(), CV_8U, cv::Scalar(cv::GC_BGD));
     cv::Mat bgModel, fgModel;
     cv::grabCut(picture(roi), gc, seed, bgModel, fgModel, 3, cv::GC_INIT_WITH_RECT);
-    cv::Mat fg = (gc == cv::GC_FGD) | (gc == cv::GC_PR_FGD);
-    cv::Mat object = fg(cv::Rect(window.x - roi.x, window.y - roi.y, window.width, window.height)).clone();
-
-    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
-    cv::morphologyEx(object, object, cv::MORPH_OPEN, kernel);
-    cv::morphologyEx(object, object, cv::MORPH_CLOSE, kernel);
-
-    // Keep the component nearest the centre; GrabCut sometimes adds specks along the seed.
-    cv::Mat labels, stats, centroids;
-    const int n = cv::connectedComponentsWithStats(object, labels, stats, centroids, 8, CV_32S);
-    int best = -1;
-    double bestArea = 0;
-    for (int i = 1; i < n; ++i) {
-        const double area = stats.at<int>(i, cv::CC_STAT_AREA);
-        const double dx = centroids.at<double>(i, 0) - window.width / 2.0;
-        const double dy = centroids.at<double>(i, 1) - window.height / 2.0;
-        const double weighted = area / (1.0 + std::hypot(dx, dy) / window.width);
-        if (weighted > bestArea) {
-            bestArea = weighted;
-            best = i;
-        }
-    }
-    const double fraction = best > 0 ? stats.at<int>(best, cv::CC_STAT_AREA) / double(window.area()) : 0.0;
-    const bool sensible = best > 0 && fraction >= 0.06 && fraction <= 0.85;
+    const cv::Mat fg = (gc == cv::GC_FGD) | (gc == cv::GC_PR_FGD);
+    cv::Mat object = centralComponent(fg(cv::Rect(window.x - roi.x, window.y - roi.y, window.width, window.height)).clone());
+    if (!sensibleObject(object))
+        object = colourRegion(picture, window, seed - (window.tl() - roi.tl()));
+    const bool sensible = sensibleObject(object);
     if (found)
         *found = sensible;
     if (sensible)
-        return labels == best;
+        return object;
 
     cv::Mat ellipse(window.size(), CV_8U, cv::Scalar(0));
     cv::ellipse(ellipse, cv::Point(window.width / 2, window.height / 2),

@@ -53,7 +53,7 @@ bool seamFits(const cv::Mat& source, const cv::Mat& destination, const cv::Mat& 
     if (poisson)
         diff -= cv::mean(diff, band);
     const cv::Scalar meanAbs = cv::mean(cv::abs(diff), band);
-    constexpr double kSeamLimit = 14.0;
+    constexpr double kSeamLimit = 18.0;
     return (meanAbs[0] + meanAbs[1] + meanAbs[2]) / 3.0 < kSeamLimit;
 }
 
@@ -106,16 +106,6 @@ bool featherInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified, 
     return true;
 }
 
-// Share of the window's rim covered by the object: a discrete object sits inside its window,
-// while a window cut out of a larger structure (a wall, a big fruit) touches it all round and
-// any edit would show the cut.
-double rimTouch(const cv::Mat& object)
-{
-    cv::Mat rim(object.size(), CV_8U, cv::Scalar(255));
-    rim(cv::Rect(2, 2, object.cols - 4, object.rows - 4)).setTo(0);
-    return cv::countNonZero(object & rim) / double(cv::countNonZero(rim));
-}
-
 double objectFraction(const cv::Mat& object)
 {
     return cv::countNonZero(object) / double(object.total());
@@ -129,6 +119,56 @@ cv::Scalar rimColour(const cv::Mat& picture, const cv::Rect& window)
     return cv::mean(picture(window), rim);
 }
 
+// Circular distance of two hues, degrees.
+float hueDistance(float a, float b)
+{
+    const float d = std::fabs(a - b);
+    return std::min(d, 360.f - d);
+}
+
+// The object's hue: a circular mean weighted by saturation, since reds sit on both ends of
+// the hue circle and a plain mean of 5 and 355 degrees would be cyan.
+float objectHue(const cv::Mat& hsv, const cv::Mat& object)
+{
+    double sx = 0, sy = 0;
+    for (int y = 0; y < hsv.rows; ++y) {
+        const auto* row = hsv.ptr<cv::Vec3f>(y);
+        const uchar* inside = object.ptr<uchar>(y);
+        for (int x = 0; x < hsv.cols; ++x) {
+            if (!inside[x])
+                continue;
+            const double angle = row[x][0] * CV_PI / 180.0;
+            sx += row[x][1] * std::cos(angle);
+            sy += row[x][1] * std::sin(angle);
+        }
+    }
+    const double degrees = std::atan2(sy, sx) * 180.0 / CV_PI;
+    return float(degrees < 0 ? degrees + 360.0 : degrees);
+}
+
+// The hue turn for a recolour. Colours already in the scene look like they belong (an orange
+// slice turned lime among limes, a purple cup turned cyan among cyan ones), so a hue the
+// palette holds is preferred; failing that, a random turn of the level's size.
+float pickTurn(const EditContext& c, float hue)
+{
+    std::vector<double> weights(36, 0.0);
+    double total = 0;
+    for (int bin = 0; bin < 36; ++bin) {
+        const float centre = float(bin) * 10.f + 5.f;
+        const float distance = hueDistance(centre, hue);
+        if (distance >= c.style.hueMin && distance <= c.style.hueMax && c.analysis.hueShare[bin] >= 0.01) {
+            weights[bin] = c.analysis.hueShare[bin];
+            total += weights[bin];
+        }
+    }
+    if (total >= 0.03) {
+        const int bin = int(std::discrete_distribution<int>(weights.begin(), weights.end())(c.rng));
+        const float target = float(bin) * 10.f + uniform(c.rng, 2.f, 8.f);
+        return target - hue;
+    }
+    return uniform(c.rng, c.style.hueMin, c.style.hueMax) * (coin(c.rng) ? 1.f : -1.f);
+}
+
 bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
 {
     cv::Mat patch;
@@ -136,25 +176,41 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     cv::Mat hsv;
     cv::cvtColor(patch, hsv, cv::COLOR_BGR2HSV);
     const cv::Scalar mean = cv::mean(hsv, object);
-    // A grey or dark object hardly changes under a hue turn; leave it to another edit.
-    if (mean[1] < 0.25 || mean[2] < 0.15)
+    // A grey or dark object hardly changes under a hue turn; leave it to another edit. Pastel
+    // things (a pale cup) still do, as the visibility check then confirms.
+    if (mean[1] < 0.15 || mean[2] < 0.2)
         return false;
     // Fur, skin, wood and sand (dull oranges and browns) in another hue look painted over;
     // recolour made things, which tend to be saturated.
-    if (mean[0] >= 10.0 && mean[0] <= 50.0 && mean[1] < 0.6)
+    const float hue = objectHue(hsv, object);
+    if (hue >= 10.f && hue <= 50.f && mean[1] < 0.6)
+        return false;
+    // A hue that fills much of the picture is the light of the scene (a floodlit bridge, a
+    // sunset) or its material, not one object's colour: turned, it reads as paint on stone.
+    double sameHue = 0;
+    for (int bin = 0; bin < 36; ++bin)
+        if (hueDistance(float(bin) * 10.f + 5.f, hue) <= 20.f)
+            sameHue += c.analysis.hueShare[bin];
+    if (sameHue > 0.35)
         return false;
     // ... and must be a thing of its own colour: a patch of a larger surface turned another
-    // colour reads as a stain, not as a different object.
+    // colour reads as a stain, not as a different object. A lit patch of stone among darker
+    // stone differs in brightness only, so the hue of the surroundings must differ too.
     const cv::Scalar around = rimColour(c.original, window);
     const cv::Scalar inside = cv::mean(c.original(window), object);
-    if (cv::norm(inside - around) < 30.0)
+    if (cv::norm(inside - around) < 40.0)
+        return false;
+    cv::Mat aroundPixel(1, 1, CV_32FC3, cv::Scalar(around[0] / 255.0, around[1] / 255.0, around[2] / 255.0));
+    cv::cvtColor(aroundPixel, aroundPixel, cv::COLOR_BGR2HSV);
+    const cv::Vec3f aroundHsv = aroundPixel.at<cv::Vec3f>(0, 0);
+    if (aroundHsv[1] >= 0.2f && hueDistance(aroundHsv[0], hue) < 30.f)
         return false;
 
-    const float turn = uniform(c.rng, c.style.hueMin, c.style.hueMax) * (coin(c.rng) ? 1.f : -1.f);
+    const float turn = pickTurn(c, hue);
     for (int y = 0; y < hsv.rows; ++y) {
         auto* row = hsv.ptr<cv::Vec3f>(y);
         for (int x = 0; x < hsv.cols; ++x)
-            row[x][0] = std::fmod(row[x][0] + turn + 360.f, 360.f);
+            row[x][0] = std::fmod(row[x][0] + turn + 720.f, 360.f);
     }
     cv::Mat turned;
     cv::cvtColor(hsv, turned, cv::COLOR_HSV2BGR);
@@ -172,22 +228,35 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     return true;
 }
 
-bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+// Standard deviation of the picture's colours inside a mask, the largest of the channels.
+double spread(const cv::Mat& picture, const cv::Mat& mask)
 {
-    // Only small things vanish believably; a large hole gets filled with something visibly
-    // invented.
-    if (objectFraction(object) > 0.45)
-        return false;
-    const cv::Mat hole = grow(object, 4);
+    cv::Scalar mean, stddev;
+    cv::meanStdDev(picture, mean, stddev, mask);
+    return std::max({stddev[0], stddev[1], stddev[2]});
+}
+
+// Fills `hole` (window-sized mask) in `modified` with what could plausibly be behind it.
+bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole, cv::Mat& modified)
+{
     const cv::Mat ring = grow(hole, 6) & ~hole;
     const int ringPixels = cv::countNonZero(ring);
     if (ringPixels < 40)
         return false;
 
-    // Fill the hole with a patch from nearby whose surroundings match the hole's surroundings,
+    // Behind a thing on a plain ground (sky, a wall) there is more of that ground: rebuilding
+    // it from the rim is clean, up to a size where the fill shows as a soft blot.
+    if (spread(c.original(window), ring) < 7.0 && cv::countNonZero(hole) <= 1200) {
+        cv::Mat filled;
+        cv::inpaint(c.original(window), hole, filled, 5, cv::INPAINT_TELEA);
+        filled.copyTo(modified(window), grow(hole, 1));
+        return true;
+    }
+
+    // Otherwise a patch from elsewhere whose surroundings match the hole's surroundings,
     // preferring patches without an object of their own.
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
-    const int reach = window.width * 3 / 2;
+    const int reach = window.width * 2;
     const cv::Rect area = cv::Rect(window.x - reach, window.y - reach, window.width + 2 * reach,
                                    window.height + 2 * reach) & bounds;
     cv::Mat ssd;
@@ -208,17 +277,77 @@ bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
             }
         }
     }
-
-    if (best.area() > 0 && bestCost < 2.5)
+    // A patch whose surroundings differ by more than about 30 levels a channel gets bent into
+    // place by the blend, and that bending shows as a smear.
+    if (best.area() > 0 && bestCost < 1.5)
         return cloneInto(c.original(best), hole, modified, window);
 
-    // Nothing nearby matches: rebuild the hole from its rim. Fine for small holes in smooth
-    // surroundings, which is what is left at this point.
-    if (objectFraction(object) > 0.2)
+    // Nothing matches: rebuild the hole from its rim. Only tiny holes come out clean;
+    // anything bigger turns into a blurred blob.
+    if (cv::countNonZero(hole) > 350)
         return false;
     cv::Mat filled;
     cv::inpaint(c.original(window), hole, filled, 5, cv::INPAINT_TELEA);
     filled.copyTo(modified(window));
+    return true;
+}
+
+bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+{
+    // Only things well inside the window vanish believably; a hole filling the window gets
+    // filled with something visibly invented.
+    if (objectFraction(object) > 0.45)
+        return false;
+    return fillHole(c, window, grow(object, 4), modified);
+}
+
+// Pastes `source` over `modified` through the object's own outline, softened by a pixel: the
+// outline of a thing in front of its background is an edge the eye expects, not a seam.
+void pasteObject(const cv::Mat& source, const cv::Mat& outline, cv::Mat& modified, const cv::Rect& window)
+{
+    cv::Mat alpha;
+    outline.convertTo(alpha, CV_32F, 1.0 / 255);
+    cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 0.8);
+    cv::Mat alpha3;
+    cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha}, alpha3);
+    cv::Mat from, to;
+    source.convertTo(from, CV_32FC3);
+    modified(window).convertTo(to, CV_32FC3);
+    cv::Mat ones(alpha3.size(), CV_32FC3, cv::Scalar::all(1.0));
+    cv::Mat blended = to.mul(ones - alpha3) + from.mul(alpha3);
+    blended.convertTo(modified(window), CV_8UC3);
+}
+
+// A whole object made bigger or smaller about its own centre: enlarged, it simply covers more
+// of its background; shrunk, the background it no longer covers is filled in first.
+bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+{
+    // Only a thing that clearly stands out reads as bigger or smaller; a rescaled reflection
+    // or patch of stone just looks smeared.
+    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
+    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 22.0
+        || cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 32.0)
+        return false;
+    const cv::Rect box = cv::boundingRect(object);
+    const cv::Point2f centre(float(box.x) + float(box.width) / 2.f, float(box.y) + float(box.height) / 2.f);
+    // The largest enlargement that keeps the object two pixels inside the window.
+    const float room = std::min({(centre.x - 2.f) / (centre.x - float(box.x)),
+                                 (float(window.width) - 2.f - centre.x) / (float(box.br().x) - centre.x),
+                                 (centre.y - 2.f) / (centre.y - float(box.y)),
+                                 (float(window.height) - 2.f - centre.y) / (float(box.br().y) - centre.y)});
+    bool enlarge = coin(c.rng) && room >= c.style.growMin;
+    const float factor = enlarge ? std::min(room, uniform(c.rng, c.style.growMin, c.style.growMax))
+                                 : uniform(c.rng, c.style.shrinkMin, c.style.shrinkMax);
+    // Scale about the centre: x' = factor * (x - centre) + centre.
+    const cv::Matx23d transform(factor, 0, (1.0 - factor) * centre.x, 0, factor, (1.0 - factor) * centre.y);
+    cv::Mat scaled, scaledObject;
+    cv::warpAffine(c.original(window), scaled, transform, window.size(), enlarge ? cv::INTER_CUBIC : cv::INTER_AREA,
+                   cv::BORDER_REFLECT);
+    cv::warpAffine(object, scaledObject, transform, window.size(), cv::INTER_LINEAR);
+    scaledObject = scaledObject > 127;
+    if (!enlarge && !fillHole(c, window, grow(object, 3), modified))
+        return false;
+    pasteObject(scaled, scaledObject, modified, window);
     return true;
 }
 
@@ -264,6 +393,55 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
     return cloneInto(c.original(source), grow(object | sourceObject, 3), modified, window);
 }
 
+// A copy of a thing from elsewhere in the picture set down on plain ground: another boat on
+// the lake, another cloud in the sky. Only things that themselves sit on plain ground of the
+// same colour qualify, so the copy carries no piece of foreign background with it.
+bool addCopy(const EditContext& c, const cv::Rect& window, cv::Mat& modified)
+{
+    cv::Scalar groundMean, groundStd;
+    cv::meanStdDev(c.original(window), groundMean, groundStd);
+    constexpr int margin = 6;
+    std::vector<std::size_t> fits;
+    for (std::size_t i = 0; i < c.analysis.segments.size(); ++i) {
+        const Segment& s = c.analysis.segments[i];
+        const cv::Rect thing = cv::boundingRect(s.mask) + s.box.tl();
+        if (s.ringSpread > 12.0 || cv::norm(s.ringColour - groundMean) > 18.0 || s.contrast < 20.0
+            || thing.width > window.width - 2 * margin || thing.height > window.height - 2 * margin
+            || thing.width < c.style.objectMin / 2 || (thing & window).area() > 0)
+            continue;
+        fits.push_back(i);
+    }
+    if (fits.empty())
+        return false;
+    // The biggest candidates make the loudest change; the seed picks among the top few.
+    std::sort(fits.begin(), fits.end(), [&](std::size_t a, std::size_t b) {
+        return cv::countNonZero(c.analysis.segments[a].mask) > cv::countNonZero(c.analysis.segments[b].mask);
+    });
+    const std::size_t pick = fits[std::uniform_int_distribution<std::size_t>(0, std::min<std::size_t>(2, fits.size() - 1))(c.rng)];
+    const Segment& s = c.analysis.segments[pick];
+    const cv::Rect local = cv::boundingRect(s.mask);
+    const cv::Rect thing = local + s.box.tl();
+
+    // Somewhere inside the window, a little off centre so copies do not line up.
+    const int freeX = window.width - 2 * margin - thing.width;
+    const int freeY = window.height - 2 * margin - thing.height;
+    const cv::Point at(window.x + margin + std::uniform_int_distribution<int>(0, freeX)(c.rng),
+                       window.y + margin + std::uniform_int_distribution<int>(0, freeY)(c.rng));
+    // The ground here is a shade off the ground there; the copy takes the difference along.
+    cv::Mat copy;
+    c.original(thing).convertTo(copy, CV_32FC3);
+    copy += groundMean - s.ringColour;
+    copy.convertTo(copy, CV_8UC3);
+    const cv::Rect target(at, thing.size());
+    cv::Mat window8 = modified(window).clone();
+    cv::Mat source = window8.clone();
+    copy.copyTo(source(target - window.tl()));
+    cv::Mat outline = cv::Mat::zeros(window.size(), CV_8U);
+    s.mask(local).copyTo(outline(target - window.tl()));
+    pasteObject(source, outline, modified, window);
+    return true;
+}
+
 bool resize(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
 {
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
@@ -296,10 +474,19 @@ bool resize(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
 
 } // namespace
 
+double rimTouch(const cv::Mat& object)
+{
+    cv::Mat rim(object.size(), CV_8U, cv::Scalar(255));
+    rim(cv::Rect(2, 2, object.cols - 4, object.rows - 4)).setTo(0);
+    return cv::countNonZero(object & rim) / double(cv::countNonZero(rim));
+}
+
 bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window, const cv::Mat& object,
                bool objectFound, cv::Mat& modified)
 {
-    if (rimTouch(object) > 0.12)
+    if (context.plainWindow)
+        return kind == EditKind::Clone && addCopy(context, window, modified);
+    if (rimTouch(object) > kMaxRimTouch)
         return false;
     // Recolouring or removing a blob that is not an object leaves a stain or a smear.
     if (!objectFound && (kind == EditKind::Recolour || kind == EditKind::Remove))
@@ -309,7 +496,8 @@ bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window
     case EditKind::Recolour: return recolour(context, window, object, modified);
     case EditKind::Mirror: return mirror(context, window, object, modified);
     case EditKind::Clone: return cloneDetail(context, window, object, modified);
-    case EditKind::Resize: return resize(context, window, object, modified);
+    case EditKind::Resize:
+        return objectFound ? resizeObject(context, window, object, modified) : resize(context, window, object, modified);
     }
     return false;
 }

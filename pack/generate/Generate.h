@@ -30,6 +30,12 @@ inline constexpr int kVisibleDelta = 28;
 inline constexpr int kMinVisiblePixels = 40;
 // Smallest rectangle side the game gets, in pixels; smaller ones are hard to click.
 inline constexpr int kMinRectSide = 20;
+// Perceptible change: the colour difference (CIE Lab, Delta E 1976) of two pictures, averaged
+// over a Gaussian of this sigma before it is compared with a level's threshold. Averaging is
+// what a viewer does at normal size: a mirrored or rescaled patch of grass, foliage or a fine
+// lattice differs pixel by pixel yet the differences cancel out, while a removed object or a
+// new colour survives it.
+inline constexpr double kPerceptSigma = 2.5;
 
 // Refusals worth one line on stderr: unreadable, too small or too flat photos, bad options.
 class GenerateError : public std::runtime_error
@@ -62,7 +68,8 @@ cv::Mat fitPhoto(const cv::Mat& photo);
 
 // Makes the pair from an already fitted picture (8-bit BGR, 450 x 459). Level 1 Easy,
 // 2 Medium, 3 Hard. The same picture, level and seed always give the same bytes.
-// Throws GenerateError when four fair differences cannot be placed (a flat picture).
+// Throws GenerateError when four fair differences cannot be placed (a flat picture); it gives
+// up after a bounded number of tries, so a refusal takes a few seconds at most.
 Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed);
 
 // The rectangles around the changed pixels of two same-size pictures, one per zone: the bounding
@@ -74,6 +81,20 @@ std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat&
 
 // Pixels whose largest channel difference exceeds the threshold (CV_8U, 255 where changed).
 cv::Mat changedPixels(const cv::Mat& a, const cv::Mat& b, int threshold);
+
+// How many pixels of two same-size pictures differ perceptibly: the blurred Lab difference
+// (see kPerceptSigma) above deltaE.
+int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE);
+
+// What a level asks of every one of its differences: at least minArea pixels whose blurred
+// Lab difference exceeds deltaE. Easy asks for a large and loud change, Hard for a small one
+// that a careful eye still finds.
+struct Visibility
+{
+    double deltaE;
+    int minArea;
+};
+Visibility levelVisibility(int level);
 
 // Pixel rectangle to the manifest's inclusive twip corners: {x1, y1, x2, y2}.
 std::array<int, 4> toTwips(const cv::Rect& pixels);

@@ -4,6 +4,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <array>
 #include <random>
 #include <vector>
 
@@ -13,13 +14,25 @@ namespace generate::detail {
 // How big and how strong the edits of one level are.
 struct LevelStyle
 {
-    int windowMin, windowMax;           // side of the edited square, pixels
+    int windowMin, windowMax;           // side of the edited square, pixels, where no object is
+    int objectMin, objectMax;           // longer side of an object proposal worth editing
     float hueMin, hueMax;               // hue turn of a recolour, degrees
     float growMin, growMax;             // enlargement factor
     float shrinkMin, shrinkMax;         // shrink factor
-    int minVisiblePixels;               // an edit below this is too hard to find
+    bool mirrors;                       // mirrored patches allowed (never at Easy: too quiet)
+    bool objectsOnly;                   // every edit on a whole object, none on plain detail
 };
 const LevelStyle& levelStyle(int level);
+
+// One region of the picture that looks like a thing of its own.
+struct Segment
+{
+    cv::Rect box;          // in the picture
+    cv::Mat mask;          // box-sized CV_8U, 255 on the region, holes filled
+    double contrast;       // Delta E between the region and a ring around it
+    cv::Scalar ringColour; // BGR mean of that ring
+    double ringSpread;     // largest channel standard deviation in the ring: low on plain ground
+};
 
 // Per-pixel measures of the fitted picture, with integral images for fast window means.
 struct Analysis
@@ -29,6 +42,13 @@ struct Analysis
     cv::Mat edgeSum;       // of the Canny edge map, 0/1
     cv::Mat graySum;
     cv::Mat graySqSum;
+    // Share of the picture's pixels in each 10-degree hue bin, counting only clearly coloured
+    // pixels: the scene's palette, for recolours that belong and against recolouring the
+    // light that bathes the whole scene.
+    std::array<double, 36> hueShare{};
+    // Regions that stand apart from their surroundings in colour, from segmentations at a few
+    // scales: the things that can be removed, recoloured or resized as a whole.
+    std::vector<Segment> segments;
 };
 Analysis analyse(const cv::Mat& picture);
 
@@ -37,11 +57,19 @@ double windowMean(const cv::Mat& integral, const cv::Rect& r);
 // flat sky, walls and out-of-focus backgrounds fail.
 bool isTextured(const Analysis& analysis, const cv::Rect& window);
 double windowScore(const Analysis& analysis, const cv::Rect& window);
+// The segment's mask placed in a window holding its box (window-sized CV_8U).
+cv::Mat segmentInWindow(const Segment& segment, const cv::Rect& window);
 
 // The object inside the window (window-sized CV_8U, 255 on the object), found by GrabCut
 // seeded with the window's centre; an ellipse when GrabCut finds nothing sensible, and then
 // `found` (if given) is false.
 cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found = nullptr);
+
+// Share of the window's rim covered by the object: a discrete object sits inside its window,
+// while a window cut out of a larger structure (a wall, a big fruit) touches it all round and
+// any edit would show the cut. Edits refuse objects above kMaxRimTouch.
+double rimTouch(const cv::Mat& object);
+inline constexpr double kMaxRimTouch = 0.12;
 
 struct EditContext
 {
@@ -50,6 +78,7 @@ struct EditContext
     const LevelStyle& style;
     std::mt19937& rng;
     const std::vector<cv::Rect>& keepOut;   // windows of the other edits
+    bool plainWindow = false;               // the window holds plain ground, no object
 };
 
 // Edits `modified` inside `window` only. Returns false when the kind does not suit the

@@ -21,6 +21,17 @@ constexpr int kBorder = 14;
 constexpr int kZonePad = 20;
 // Rectangles get this much room around the changed pixels, so a click on the edge counts.
 constexpr int kRectMargin = 3;
+// Windows one call may try before it calls the picture too plain. Each costs a GrabCut and a
+// few edits; without a bound a picture with a few weak spots kept the generator busy for half
+// a minute before refusing.
+constexpr int kWindowBudget = 120;
+// Whole attempts (four edits, then the JPEG round trip) before giving up.
+constexpr int kAttempts = 8;
+// A mirrored patch keeps its colours and textures, so it must change more than the level's
+// minimum to read as a change at all.
+constexpr double kMirrorVisibilityFactor = 1.5;
+// The JPEG round trip softens a change a little; the final check allows for that.
+constexpr double kJpegVisibilityFactor = 0.8;
 
 // OpenCV's parallel loops (and its global RNG, which GrabCut uses) would let the pair depend
 // on the thread schedule; one thread and a fixed RNG state for the whole call.
@@ -67,39 +78,101 @@ std::vector<uchar> encodeJpeg(const cv::Mat& picture)
     return bytes;
 }
 
-// Strong, well-separated candidate windows of one size, best first.
-std::vector<cv::Rect> candidates(const Analysis& analysis, int side, const std::vector<cv::Rect>& taken,
-                                 const std::vector<cv::Rect>& rejected)
+bool clearOf(const cv::Rect& window, const std::vector<cv::Rect>& taken, const std::vector<cv::Rect>& rejected)
 {
-    struct Scored { double score; cv::Rect rect; };
-    std::vector<Scored> all;
+    for (const cv::Rect& t : taken)
+        if (!apart(t, window))
+            return false;
+    const cv::Point centre = (window.tl() + window.br()) / 2;
+    for (const cv::Rect& r : rejected) {
+        const cv::Point other = (r.tl() + r.br()) / 2;
+        if (std::abs(other.x - centre.x) <= r.width / 3 && std::abs(other.y - centre.y) <= r.height / 3)
+            return false;
+    }
+    return true;
+}
+
+struct Candidate
+{
+    cv::Rect window;
+    int segment;   // index into Analysis::segments, kDetail or kPlain
+};
+constexpr int kDetail = -1;   // a patch of detail, object unknown
+constexpr int kPlain = -2;    // plain ground, where a copy of something can go
+
+// Strong, well-separated candidate windows, best first: squares around segments of the
+// level's size with room around them for the edit's blending; then squares of plain ground
+// where a copy of something can go; then squares of `side` wherever the picture is detailed
+// (edited only where objectMask finds a thing in them).
+std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& style, int side,
+                                  const std::vector<cv::Rect>& taken, const std::vector<cv::Rect>& rejected)
+{
+    struct Scored { double score; Candidate candidate; };
+    const cv::Rect inside(kBorder, kBorder, kPictureWidth - 2 * kBorder, kPictureHeight - 2 * kBorder);
+    std::vector<Scored> objects;
+    for (std::size_t i = 0; i < analysis.segments.size(); ++i) {
+        const detail::Segment& s = analysis.segments[i];
+        const cv::Rect box(s.box.x + 12, s.box.y + 12, s.box.width - 24, s.box.height - 24);
+        const int longer = std::max(box.width, box.height);
+        if (longer < style.objectMin || longer > style.objectMax)
+            continue;
+        const int wide = longer * 6 / 5 + 20;
+        const cv::Point centre = (box.tl() + box.br()) / 2;
+        cv::Rect window(centre.x - wide / 2, centre.y - wide / 2, wide, wide);
+        // Near the edge the window slides inwards as long as it still holds the whole box.
+        window.x = std::clamp(window.x, inside.x, inside.br().x - wide);
+        window.y = std::clamp(window.y, inside.y, inside.br().y - wide);
+        if ((window & inside) != window || (window & box) != box || !clearOf(window, taken, rejected))
+            continue;
+        objects.push_back({std::min(1.0, s.contrast / 40.0) + 0.5 * detail::windowScore(analysis, window),
+                           {window, int(i)}});
+    }
+    // Plain ground (sky, water, a wall) big enough to take a copy of some thing.
+    std::vector<Scored> plain;
+    const int plainSide = std::max(side, style.objectMin + 24);
+    for (int y = kBorder; y + plainSide + kBorder <= kPictureHeight; y += 8) {
+        for (int x = kBorder; x + plainSide + kBorder <= kPictureWidth; x += 8) {
+            const cv::Rect window(x, y, plainSide, plainSide);
+            const double mean = detail::windowMean(analysis.graySum, window);
+            const double variance = detail::windowMean(analysis.graySqSum, window) - mean * mean;
+            if (variance < 8.0 * 8.0 && detail::windowMean(analysis.edgeSum, window) < 0.01
+                && clearOf(window, taken, rejected))
+                plain.push_back({0.5 - std::sqrt(std::max(0.0, variance)) / 20.0, {window, kPlain}});
+        }
+    }
+    std::vector<Scored> detail;
     for (int y = kBorder; y + side + kBorder <= kPictureHeight; y += 4) {
         for (int x = kBorder; x + side + kBorder <= kPictureWidth; x += 4) {
             const cv::Rect window(x, y, side, side);
-            if (!detail::isTextured(analysis, window))
-                continue;
-            bool ok = true;
-            for (const cv::Rect& t : taken)
-                ok = ok && apart(t, window);
-            for (const cv::Rect& r : rejected)
-                ok = ok && (std::abs(r.x - x) > side / 2 || std::abs(r.y - y) > side / 2);
-            if (ok)
-                all.push_back({detail::windowScore(analysis, window), window});
+            if (detail::isTextured(analysis, window) && clearOf(window, taken, rejected))
+                detail.push_back({detail::windowScore(analysis, window), {window, kDetail}});
         }
     }
-    std::sort(all.begin(), all.end(), [](const Scored& a, const Scored& b) {
-        return a.score != b.score ? a.score > b.score : (a.rect.y != b.rect.y ? a.rect.y < b.rect.y : a.rect.x < b.rect.x);
-    });
-    // Neighbouring positions score alike; keep one window per spot.
-    std::vector<cv::Rect> picked;
-    for (const Scored& s : all) {
-        bool near = false;
-        for (const cv::Rect& p : picked)
-            near = near || (std::abs(p.x - s.rect.x) < side / 2 && std::abs(p.y - s.rect.y) < side / 2);
-        if (!near)
-            picked.push_back(s.rect);
-        if (picked.size() == 12)
-            break;
+    const auto better = [](const Scored& a, const Scored& b) {
+        const cv::Rect& ra = a.candidate.window;
+        const cv::Rect& rb = b.candidate.window;
+        return a.score != b.score ? a.score > b.score : (ra.y != rb.y ? ra.y < rb.y : ra.x < rb.x);
+    };
+    std::sort(objects.begin(), objects.end(), better);
+    std::sort(detail.begin(), detail.end(), better);
+    std::sort(plain.begin(), plain.end(), better);
+    // Neighbouring windows score alike; keep one per spot. Objects first: at Medium and Hard
+    // too a changed thing is fairer than changed texture.
+    std::vector<Candidate> picked;
+    for (const std::vector<Scored>* list : {&objects, &plain, &detail}) {
+        for (const Scored& s : *list) {
+            const cv::Rect& r = s.candidate.window;
+            const cv::Point c = (r.tl() + r.br()) / 2;
+            bool near = false;
+            for (const Candidate& p : picked) {
+                const cv::Point pc = (p.window.tl() + p.window.br()) / 2;
+                near = near || (std::abs(pc.x - c.x) < p.window.width / 3 && std::abs(pc.y - c.y) < p.window.height / 3);
+            }
+            if (!near)
+                picked.push_back(s.candidate);
+            if (picked.size() == 12)
+                return picked;
+        }
     }
     return picked;
 }
@@ -111,28 +184,50 @@ struct Attempt
     std::vector<EditKind> kinds;
 };
 
-bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelStyle& style, std::mt19937& rng,
-                Attempt& attempt)
+bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelStyle& style,
+                const Visibility& visibility, std::mt19937& rng, int& budget, Attempt& attempt)
 {
     attempt.modified = picture.clone();
-    std::array<EditKind, 5> order{EditKind::Remove, EditKind::Recolour, EditKind::Mirror, EditKind::Clone,
-                                  EditKind::Resize};
+    std::vector<EditKind> order{EditKind::Remove, EditKind::Recolour, EditKind::Clone, EditKind::Resize};
+    if (style.mirrors)
+        order.push_back(EditKind::Mirror);
     std::shuffle(order.begin(), order.end(), rng);
     std::vector<cv::Rect> rejected;
 
     while (int(attempt.windows.size()) < kDifferenceCount) {
-        const int side = std::uniform_int_distribution<int>(style.windowMin, style.windowMax)(rng);
-        const std::vector<cv::Rect> options = candidates(analysis, side, attempt.windows, rejected);
-        if (options.empty() || rejected.size() > 60)
+        if (budget-- <= 0)
             return false;
+        const int side = std::uniform_int_distribution<int>(style.windowMin, style.windowMax)(rng);
+        const std::vector<Candidate> options = candidates(analysis, style, side, attempt.windows, rejected);
+        if (options.empty()) {
+            // Every spot has been tried or is taken: another attempt would go over the same
+            // ground.
+            budget = 0;
+            return false;
+        }
         // Better windows more often, but not always the same ones for every seed.
         std::vector<double> weights;
         for (std::size_t i = 0; i < options.size(); ++i)
             weights.push_back(1.0 / double(i + 1));
-        const cv::Rect window = options[std::discrete_distribution<std::size_t>(weights.begin(), weights.end())(rng)];
+        const Candidate& pick = options[std::discrete_distribution<std::size_t>(weights.begin(), weights.end())(rng)];
+        const cv::Rect window = pick.window;
         bool found = false;
-        const cv::Mat object = detail::objectMask(picture, window, &found);
+        cv::Mat object;
+        if (pick.segment >= 0) {
+            object = detail::segmentInWindow(analysis.segments[std::size_t(pick.segment)], window);
+            found = detail::rimTouch(object) <= detail::kMaxRimTouch;
+        } else if (pick.segment == kPlain) {
+            object = cv::Mat::zeros(window.size(), CV_8U);
+        } else {
+            object = detail::objectMask(picture, window, &found);
+        }
 
+        // Easy differences are whole things changing; a resized or cloned patch of texture is
+        // not something a player spots at a glance.
+        if (style.objectsOnly && !found && pick.segment != kPlain) {
+            rejected.push_back(window);
+            continue;
+        }
         // Unused kinds first, so one picture shows several kinds of change.
         std::vector<EditKind> tryOrder;
         for (EditKind k : order)
@@ -147,10 +242,14 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         bool placed = false;
         for (EditKind kind : tryOrder) {
             cv::Mat work = attempt.modified.clone();
-            const detail::EditContext context{picture, analysis, style, rng, attempt.windows};
-            if (!detail::applyEdit(kind, context, window, object, found, work))
+            const detail::EditContext context{picture, analysis, style, rng, attempt.windows, pick.segment == kPlain};
+            if (!detail::applyEdit(kind, context, window, object, found, work)) {
                 continue;
-            if (visiblePixels(picture(window), work(window)) < style.minVisiblePixels)
+            }
+            // Judged on the zone, so the blur sees the window's surroundings as they are.
+            const cv::Rect zone = zoneOf(window);
+            const double needed = visibility.minArea * (kind == EditKind::Mirror ? kMirrorVisibilityFactor : 1.0);
+            if (perceptibleArea(picture(zone), work(zone), visibility.deltaE) < needed)
                 continue;
             attempt.modified = work;
             attempt.windows.push_back(window);
@@ -176,6 +275,30 @@ const char* editKindName(EditKind kind)
     case EditKind::Resize: return "resize";
     }
     return "?";
+}
+
+Visibility levelVisibility(int level)
+{
+    // Easy: about a 21 x 21 area changed loudly; Medium: a 16 x 16 one; Hard: an 11 x 11 one
+    // changed enough to see when looking there.
+    static const Visibility levels[3] = {{20.0, 450}, {16.0, 250}, {12.0, 120}};
+    return levels[std::clamp(level, 1, 3) - 1];
+}
+
+int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE)
+{
+    CV_Assert(a.size() == b.size() && a.type() == CV_8UC3 && b.type() == CV_8UC3);
+    cv::Mat fa, fb, la, lb;
+    a.convertTo(fa, CV_32FC3, 1.0 / 255);
+    b.convertTo(fb, CV_32FC3, 1.0 / 255);
+    cv::cvtColor(fa, la, cv::COLOR_BGR2Lab);
+    cv::cvtColor(fb, lb, cv::COLOR_BGR2Lab);
+    cv::Mat diff = la - lb;
+    cv::GaussianBlur(diff, diff, cv::Size(0, 0), kPerceptSigma, kPerceptSigma, cv::BORDER_REPLICATE);
+    std::vector<cv::Mat> ch;
+    cv::split(diff, ch);
+    cv::Mat squared = ch[0].mul(ch[0]) + ch[1].mul(ch[1]) + ch[2].mul(ch[2]);
+    return cv::countNonZero(squared > deltaE * deltaE);
 }
 
 cv::Mat changedPixels(const cv::Mat& a, const cv::Mat& b, int threshold)
@@ -236,11 +359,13 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
     const Reproducible reproducible(seed);
     const Analysis analysis = detail::analyse(picture);
     const LevelStyle& style = detail::levelStyle(level);
+    const Visibility visibility = levelVisibility(level);
     std::mt19937 rng(seed ^ (0x9e3779b9u * std::uint32_t(level)));
 
-    for (int tries = 0; tries < 4; ++tries) {
+    int budget = kWindowBudget;
+    for (int tries = 0; tries < kAttempts && budget > 0; ++tries) {
         Attempt attempt;
-        if (!placeEdits(picture, analysis, style, rng, attempt))
+        if (!placeEdits(picture, analysis, style, visibility, rng, budget, attempt))
             continue;
 
         Pair pair;
@@ -261,7 +386,9 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
         }
         bool fair = true;
         for (std::size_t i = 0; i < rects.size(); ++i) {
-            fair = fair && visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels;
+            fair = fair && visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels
+                && perceptibleArea(original(zones[i]), modified(zones[i]), visibility.deltaE)
+                    >= kJpegVisibilityFactor * visibility.minArea;
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
         }
