@@ -158,6 +158,15 @@ void writePair(const QString& dir, int id, const Pair& pair)
 
 int runGenerate(const QStringList& args)
 {
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        std::printf("Usage: tavrello-pack generate PHOTO --level N --out DIR [--seed S] [--id I]\n\n"
+                    "Makes a pair from PHOTO: fits it to the 450 x 459 picture box, changes it in four\n"
+                    "places (large changes at level 1, small ones at level 3), and writes\n"
+                    "DIR/<id>-original.jpg, DIR/<id>-modified.jpg and the pair's entry in\n"
+                    "DIR/manifest.json, which 'tavrello-pack build' reads. The same photo, level and\n"
+                    "seed (default 1) give the same pair; the id defaults to the next free one.\n");
+        return 0;
+    }
     Options options;
     try {
         options = parse(args);

@@ -424,7 +424,7 @@ class AuthoringTests : public QObject
     void everyCommandHasHelp_data()
     {
         QTest::addColumn<QString>("command");
-        for (const char* c : {"build", "list", "extract", "check"})
+        for (const char* c : {"build", "list", "extract", "check", "generate"})
             QTest::newRow(c) << c;
     }
     void everyCommandHasHelp()
