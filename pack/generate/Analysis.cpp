@@ -1,11 +1,10 @@
 #include "generate/Internal.h"
 
+#include <algorithm>
+#include <cmath>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/saliency.hpp>
 #include <opencv2/ximgproc/segmentation.hpp>
-
-#include <algorithm>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -14,7 +13,7 @@ namespace generate {
 namespace {
 // Enlarging more than this makes the picture visibly soft, and soft pictures give edits away.
 constexpr double kMaxUpscale = 1.5;
-}
+} // namespace
 
 cv::Mat fitPhoto(const cv::Mat& photo)
 {
@@ -32,9 +31,10 @@ cv::Mat fitPhoto(const cv::Mat& photo)
     const int minW = int(std::ceil(kPictureWidth / kMaxUpscale));
     const int minH = int(std::ceil(kPictureHeight / kMaxUpscale));
     if (cropW < minW || cropH < minH)
-        throw GenerateError("too small (" + std::to_string(photo.cols) + " x " + std::to_string(photo.rows)
-                            + " pixels; needs at least " + std::to_string(minW) + " x " + std::to_string(minH)
-                            + " at the picture's aspect ratio)");
+        throw GenerateError("too small (" + std::to_string(photo.cols) + " x " +
+                            std::to_string(photo.rows) + " pixels; needs at least " +
+                            std::to_string(minW) + " x " + std::to_string(minH) +
+                            " at the picture's aspect ratio)");
 
     const cv::Rect crop((photo.cols - cropW) / 2, (photo.rows - cropH) / 2, cropW, cropH);
     cv::Mat fitted;
@@ -62,8 +62,9 @@ const LevelStyle& levelStyle(int level)
 
 double windowMean(const cv::Mat& integral, const cv::Rect& r)
 {
-    const double sum = integral.at<double>(r.y + r.height, r.x + r.width) - integral.at<double>(r.y, r.x + r.width)
-        - integral.at<double>(r.y + r.height, r.x) + integral.at<double>(r.y, r.x);
+    const double sum = integral.at<double>(r.y + r.height, r.x + r.width) -
+                       integral.at<double>(r.y, r.x + r.width) -
+                       integral.at<double>(r.y + r.height, r.x) + integral.at<double>(r.y, r.x);
     return sum / double(r.area());
 }
 
@@ -101,11 +102,12 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
         for (std::size_t l = 0; l < std::size_t(count); ++l) {
             const cv::Rect box = boxes[l];
             const int longer = std::max(box.width, box.height);
-            if (areas[l] < 120 || longer > 200 || longer > 3 * std::min(box.width, box.height)
-                || areas[l] < 0.3 * box.area() || box.x < 12 || box.y < 12 || box.br().x > bounds.width - 12
-                || box.br().y > bounds.height - 12)
+            if (areas[l] < 120 || longer > 200 || longer > 3 * std::min(box.width, box.height) ||
+                areas[l] < 0.3 * box.area() || box.x < 12 || box.y < 12 ||
+                box.br().x > bounds.width - 12 || box.br().y > bounds.height - 12)
                 continue;
-            const cv::Rect around = cv::Rect(box.x - 12, box.y - 12, box.width + 24, box.height + 24) & bounds;
+            const cv::Rect around =
+                cv::Rect(box.x - 12, box.y - 12, box.width + 24, box.height + 24) & bounds;
             cv::Mat mask = labels(around) == int(l);
             cv::morphologyEx(mask, mask, cv::MORPH_CLOSE, smoothKernel);
             std::vector<std::vector<cv::Point>> contours;
@@ -117,12 +119,14 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
             ring &= ~near;
             if (cv::countNonZero(ring) < 20)
                 continue;
-            const double contrast = cv::norm(cv::mean(lab(around), mask) - cv::mean(lab(around), ring));
+            const double contrast =
+                cv::norm(cv::mean(lab(around), mask) - cv::mean(lab(around), ring));
             if (contrast < 11.0)
                 continue;
             cv::Scalar ringMean, ringStd;
             cv::meanStdDev(picture(around), ringMean, ringStd, ring);
-            found.push_back({around, mask, contrast, ringMean, std::max({ringStd[0], ringStd[1], ringStd[2]})});
+            found.push_back(
+                {around, mask, contrast, ringMean, std::max({ringStd[0], ringStd[1], ringStd[2]})});
         }
     }
     return found;
@@ -207,7 +211,8 @@ double windowScore(const Analysis& a, const cv::Rect& window)
 {
     // The centre counts most: an object in the middle of the square is what gets edited.
     const int inset = window.width / 5;
-    const cv::Rect inner(window.x + inset, window.y + inset, window.width - 2 * inset, window.height - 2 * inset);
+    const cv::Rect inner(window.x + inset, window.y + inset, window.width - 2 * inset,
+                         window.height - 2 * inset);
     return 0.7 * windowMean(a.interestSum, inner) + 0.3 * windowMean(a.interestSum, window);
 }
 
@@ -308,16 +313,19 @@ cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found)
 {
     const cv::Rect bounds(0, 0, picture.cols, picture.rows);
     const int pad = window.width / 4;
-    const cv::Rect roi = cv::Rect(window.x - pad, window.y - pad, window.width + 2 * pad, window.height + 2 * pad) & bounds;
+    const cv::Rect roi =
+        cv::Rect(window.x - pad, window.y - pad, window.width + 2 * pad, window.height + 2 * pad) &
+        bounds;
     const int inset = window.width / 8;
-    const cv::Rect seed(window.x + inset - roi.x, window.y + inset - roi.y, window.width - 2 * inset,
-                        window.height - 2 * inset);
+    const cv::Rect seed(window.x + inset - roi.x, window.y + inset - roi.y,
+                        window.width - 2 * inset, window.height - 2 * inset);
 
     cv::Mat gc(roi.size(), CV_8U, cv::Scalar(cv::GC_BGD));
     cv::Mat bgModel, fgModel;
     cv::grabCut(picture(roi), gc, seed, bgModel, fgModel, 3, cv::GC_INIT_WITH_RECT);
     const cv::Mat fg = (gc == cv::GC_FGD) | (gc == cv::GC_PR_FGD);
-    cv::Mat object = centralComponent(fg(cv::Rect(window.x - roi.x, window.y - roi.y, window.width, window.height)).clone());
+    cv::Mat object = centralComponent(
+        fg(cv::Rect(window.x - roi.x, window.y - roi.y, window.width, window.height)).clone());
     if (!sensibleObject(object))
         object = colourRegion(picture, window, seed - (window.tl() - roi.tl()));
     const bool sensible = sensibleObject(object);
@@ -328,7 +336,8 @@ cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found)
 
     cv::Mat ellipse(window.size(), CV_8U, cv::Scalar(0));
     cv::ellipse(ellipse, cv::Point(window.width / 2, window.height / 2),
-                cv::Size(window.width * 3 / 10, window.height * 3 / 10), 0, 0, 360, cv::Scalar(255), cv::FILLED);
+                cv::Size(window.width * 3 / 10, window.height * 3 / 10), 0, 0, 360, cv::Scalar(255),
+                cv::FILLED);
     return ellipse;
 }
 

@@ -1,7 +1,5 @@
 #include "generate/Generate.h"
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,9 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-
 #include <algorithm>
 #include <cstdio>
+#include <opencv2/imgcodecs.hpp>
 #include <optional>
 
 namespace generate {
@@ -29,12 +27,14 @@ QJsonObject loadManifest(const QString& path)
 {
     QFile file(path);
     if (!file.exists())
-        return QJsonObject{{"units", "twips"}, {"coordinate_type", "long"}, {"pairs", QJsonArray{}}};
+        return QJsonObject{
+            {"units", "twips"}, {"coordinate_type", "long"}, {"pairs", QJsonArray{}}};
     if (!file.open(QIODevice::ReadOnly))
         throw GenerateError(path.toStdString() + ": cannot read the manifest");
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject() || !doc.object().value("pairs").isArray())
+    if (error.error != QJsonParseError::NoError || !doc.isObject() ||
+        !doc.object().value("pairs").isArray())
         throw GenerateError(path.toStdString() + ": not a pair manifest");
     return doc.object();
 }
@@ -51,7 +51,8 @@ void saveFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw GenerateError(path.toStdString() + ": cannot write (" + file.errorString().toStdString() + ")");
+        throw GenerateError(path.toStdString() + ": cannot write (" +
+                            file.errorString().toStdString() + ")");
 }
 
 QByteArray toBytes(const std::vector<uchar>& data)
@@ -71,7 +72,10 @@ void writeWithManifest(const QString& dir, int id, const Pair& pair, QJsonObject
         const auto t = toTwips(d.rect);
         differences.append(QJsonObject{{"x1", t[0]}, {"y1", t[1]}, {"x2", t[2]}, {"y2", t[3]}});
     }
-    const QJsonObject entry{{"id", id}, {"level", pair.level}, {"original", original}, {"modified", modified},
+    const QJsonObject entry{{"id", id},
+                            {"level", pair.level},
+                            {"original", original},
+                            {"modified", modified},
                             {"differences", differences}};
 
     QJsonArray pairs;
@@ -145,7 +149,8 @@ Options parse(const QStringList& args)
         }
     }
     if (o.photo.isEmpty() || o.out.isEmpty() || o.level == 0)
-        throw GenerateError("usage: tavrello-pack generate PHOTO --level 1|2|3 --out DIR [--seed S] [--id I]");
+        throw GenerateError(
+            "usage: tavrello-pack generate PHOTO --level 1|2|3 --out DIR [--seed S] [--id I]");
     return o;
 }
 
@@ -159,12 +164,13 @@ void writePair(const QString& dir, int id, const Pair& pair)
 int runGenerate(const QStringList& args)
 {
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        std::printf("Usage: tavrello-pack generate PHOTO --level N --out DIR [--seed S] [--id I]\n\n"
-                    "Makes a pair from PHOTO: fits it to the 450 x 459 picture box, changes it in four\n"
-                    "places (large changes at level 1, small ones at level 3), and writes\n"
-                    "DIR/<id>-original.jpg, DIR/<id>-modified.jpg and the pair's entry in\n"
-                    "DIR/manifest.json, which 'tavrello-pack build' reads. The same photo, level and\n"
-                    "seed (default 1) give the same pair; the id defaults to the next free one.\n");
+        std::printf(
+            "Usage: tavrello-pack generate PHOTO --level N --out DIR [--seed S] [--id I]\n\n"
+            "Makes a pair from PHOTO: fits it to the 450 x 459 picture box, changes it in four\n"
+            "places (large changes at level 1, small ones at level 3), and writes\n"
+            "DIR/<id>-original.jpg, DIR/<id>-modified.jpg and the pair's entry in\n"
+            "DIR/manifest.json, which 'tavrello-pack build' reads. The same photo, level and\n"
+            "seed (default 1) give the same pair; the id defaults to the next free one.\n");
         return 0;
     }
     Options options;
@@ -184,7 +190,8 @@ int runGenerate(const QStringList& args)
         // IMREAD_COLOR turns grey, paletted, 16-bit and alpha pictures into 8-bit BGR.
         const cv::Mat image = cv::imread(photo, cv::IMREAD_COLOR);
         if (image.empty())
-            throw GenerateError(photo + ": cannot read the picture (not an image OpenCV can decode)");
+            throw GenerateError(photo +
+                                ": cannot read the picture (not an image OpenCV can decode)");
         cv::Mat fitted;
         try {
             fitted = fitPhoto(image);

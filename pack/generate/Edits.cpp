@@ -1,11 +1,10 @@
 #include "generate/Internal.h"
 
-#include <opencv2/imgproc.hpp>
-#include <opencv2/photo.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/photo.hpp>
 
 namespace generate::detail {
 
@@ -23,7 +22,8 @@ bool coin(std::mt19937& rng)
 
 cv::Mat grow(const cv::Mat& mask, int radius)
 {
-    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * radius + 1, 2 * radius + 1));
+    const cv::Mat kernel =
+        cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * radius + 1, 2 * radius + 1));
     cv::Mat out;
     cv::dilate(mask, out, kernel);
     return out;
@@ -61,7 +61,8 @@ bool seamFits(const cv::Mat& source, const cv::Mat& destination, const cv::Mat& 
 // cloning matches the source's colours to the surroundings along the mask edge, so there is no
 // seam to spot; it only writes inside the mask's bounding box, so nothing leaks out of the
 // window.
-bool cloneInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified, const cv::Rect& window)
+bool cloneInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified,
+               const cv::Rect& window)
 {
     // OpenCV clears the mask's outer pixel row itself and needs room around the mask; a small
     // empty frame keeps the bounding box it uses equal to ours.
@@ -82,7 +83,8 @@ bool cloneInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified, co
 // Alpha-blends `source` into the window through a feathered mask. For edits whose source is the
 // window itself (mirrored or rescaled) the colours already match, and a plain soft edge keeps
 // the texture crisp where Poisson blending would smear it across strong edges.
-bool featherInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified, const cv::Rect& window)
+bool featherInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified,
+                 const cv::Rect& window)
 {
     constexpr int frame = 4;
     cv::Mat alpha = cv::Mat::zeros(mask.size(), CV_32F);
@@ -156,7 +158,8 @@ float pickTurn(const EditContext& c, float hue)
     for (int bin = 0; bin < 36; ++bin) {
         const float centre = float(bin) * 10.f + 5.f;
         const float distance = hueDistance(centre, hue);
-        if (distance >= c.style.hueMin && distance <= c.style.hueMax && c.analysis.hueShare[bin] >= 0.01) {
+        if (distance >= c.style.hueMin && distance <= c.style.hueMax &&
+            c.analysis.hueShare[bin] >= 0.01) {
             weights[bin] = c.analysis.hueShare[bin];
             total += weights[bin];
         }
@@ -169,7 +172,8 @@ float pickTurn(const EditContext& c, float hue)
     return uniform(c.rng, c.style.hueMin, c.style.hueMax) * (coin(c.rng) ? 1.f : -1.f);
 }
 
-bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+              cv::Mat& modified)
 {
     cv::Mat patch;
     c.original(window).convertTo(patch, CV_32FC3, 1.0 / 255);
@@ -200,7 +204,8 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     const cv::Scalar inside = cv::mean(c.original(window), object);
     if (cv::norm(inside - around) < 40.0)
         return false;
-    cv::Mat aroundPixel(1, 1, CV_32FC3, cv::Scalar(around[0] / 255.0, around[1] / 255.0, around[2] / 255.0));
+    cv::Mat aroundPixel(1, 1, CV_32FC3,
+                        cv::Scalar(around[0] / 255.0, around[1] / 255.0, around[2] / 255.0));
     cv::cvtColor(aroundPixel, aroundPixel, cv::COLOR_BGR2HSV);
     const cv::Vec3f aroundHsv = aroundPixel.at<cv::Vec3f>(0, 0);
     if (aroundHsv[1] >= 0.2f && hueDistance(aroundHsv[0], hue) < 30.f)
@@ -258,7 +263,8 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
     const int reach = window.width * 2;
     const cv::Rect area = cv::Rect(window.x - reach, window.y - reach, window.width + 2 * reach,
-                                   window.height + 2 * reach) & bounds;
+                                   window.height + 2 * reach) &
+                          bounds;
     cv::Mat ssd;
     cv::matchTemplate(c.original(area), c.original(window), ssd, cv::TM_SQDIFF, ring);
     const cv::Rect holeBox = cv::boundingRect(hole) + window.tl();
@@ -270,7 +276,8 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
             if ((candidate & holeBox).area() > 0)
                 continue;
             const double perPixel = ssd.at<float>(y, x) / (3.0 * ringPixels);
-            const double cost = perPixel / (25.0 * 25.0) + 0.5 * windowMean(c.analysis.interestSum, candidate);
+            const double cost =
+                perPixel / (25.0 * 25.0) + 0.5 * windowMean(c.analysis.interestSum, candidate);
             if (cost < bestCost) {
                 bestCost = cost;
                 best = candidate;
@@ -292,7 +299,8 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
     return true;
 }
 
-bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                  cv::Mat& modified)
 {
     // Only things well inside the window vanish believably; a hole filling the window gets
     // filled with something visibly invented.
@@ -303,7 +311,8 @@ bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
 
 // Pastes `source` over `modified` through the object's own outline, softened by a pixel: the
 // outline of a thing in front of its background is an edge the eye expects, not a seam.
-void pasteObject(const cv::Mat& source, const cv::Mat& outline, cv::Mat& modified, const cv::Rect& window)
+void pasteObject(const cv::Mat& source, const cv::Mat& outline, cv::Mat& modified,
+                 const cv::Rect& window)
 {
     cv::Mat alpha;
     outline.convertTo(alpha, CV_32F, 1.0 / 255);
@@ -320,29 +329,33 @@ void pasteObject(const cv::Mat& source, const cv::Mat& outline, cv::Mat& modifie
 
 // A whole object made bigger or smaller about its own centre: enlarged, it simply covers more
 // of its background; shrunk, the background it no longer covers is filled in first.
-bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                  cv::Mat& modified)
 {
     // Only a thing that clearly stands out reads as bigger or smaller; a rescaled reflection
     // or patch of stone just looks smeared.
     const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
-    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 22.0
-        || cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 32.0)
+    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 22.0 ||
+        cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 32.0)
         return false;
     const cv::Rect box = cv::boundingRect(object);
-    const cv::Point2f centre(float(box.x) + float(box.width) / 2.f, float(box.y) + float(box.height) / 2.f);
+    const cv::Point2f centre(float(box.x) + float(box.width) / 2.f,
+                             float(box.y) + float(box.height) / 2.f);
     // The largest enlargement that keeps the object two pixels inside the window.
-    const float room = std::min({(centre.x - 2.f) / (centre.x - float(box.x)),
-                                 (float(window.width) - 2.f - centre.x) / (float(box.br().x) - centre.x),
-                                 (centre.y - 2.f) / (centre.y - float(box.y)),
-                                 (float(window.height) - 2.f - centre.y) / (float(box.br().y) - centre.y)});
+    const float room =
+        std::min({(centre.x - 2.f) / (centre.x - float(box.x)),
+                  (float(window.width) - 2.f - centre.x) / (float(box.br().x) - centre.x),
+                  (centre.y - 2.f) / (centre.y - float(box.y)),
+                  (float(window.height) - 2.f - centre.y) / (float(box.br().y) - centre.y)});
     bool enlarge = coin(c.rng) && room >= c.style.growMin;
     const float factor = enlarge ? std::min(room, uniform(c.rng, c.style.growMin, c.style.growMax))
                                  : uniform(c.rng, c.style.shrinkMin, c.style.shrinkMax);
     // Scale about the centre: x' = factor * (x - centre) + centre.
-    const cv::Matx23d transform(factor, 0, (1.0 - factor) * centre.x, 0, factor, (1.0 - factor) * centre.y);
+    const cv::Matx23d transform(factor, 0, (1.0 - factor) * centre.x, 0, factor,
+                                (1.0 - factor) * centre.y);
     cv::Mat scaled, scaledObject;
-    cv::warpAffine(c.original(window), scaled, transform, window.size(), enlarge ? cv::INTER_CUBIC : cv::INTER_AREA,
-                   cv::BORDER_REFLECT);
+    cv::warpAffine(c.original(window), scaled, transform, window.size(),
+                   enlarge ? cv::INTER_CUBIC : cv::INTER_AREA, cv::BORDER_REFLECT);
     cv::warpAffine(object, scaledObject, transform, window.size(), cv::INTER_LINEAR);
     scaledObject = scaledObject > 127;
     if (!enlarge && !fillHole(c, window, grow(object, 3), modified))
@@ -360,14 +373,20 @@ bool mirror(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
     return featherInto(flipped, grow(object | flippedObject, 3), modified, window);
 }
 
-bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
+bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                 cv::Mat& modified)
 {
     // A detail from elsewhere whose surroundings have the colour of the target's surroundings,
     // so the blend has little to correct and the detail looks like it belongs.
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
-    const cv::Rect avoid(window.x - window.width / 2, window.y - window.height / 2, window.width * 2, window.height * 2);
+    const cv::Rect avoid(window.x - window.width / 2, window.y - window.height / 2,
+                         window.width * 2, window.height * 2);
     const cv::Scalar targetRim = rimColour(c.original, window);
-    struct Source { double cost; cv::Rect rect; };
+    struct Source
+    {
+        double cost;
+        cv::Rect rect;
+    };
     std::vector<Source> sources;
     for (int y = 6; y + window.height + 6 <= bounds.height; y += 6) {
         for (int x = 6; x + window.width + 6 <= bounds.width; x += 6) {
@@ -380,14 +399,17 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
             if (clash)
                 continue;
             const double score = windowScore(c.analysis, candidate);
-            const double rimDistance = cv::norm(rimColour(c.original, candidate) - targetRim) / 255.0;
+            const double rimDistance =
+                cv::norm(rimColour(c.original, candidate) - targetRim) / 255.0;
             sources.push_back({rimDistance * 3.0 - score, candidate});
         }
     }
     if (sources.empty())
         return false;
-    std::sort(sources.begin(), sources.end(), [](const Source& a, const Source& b) { return a.cost < b.cost; });
-    const int pick = std::uniform_int_distribution<int>(0, std::min<int>(2, int(sources.size()) - 1))(c.rng);
+    std::sort(sources.begin(), sources.end(),
+              [](const Source& a, const Source& b) { return a.cost < b.cost; });
+    const int pick =
+        std::uniform_int_distribution<int>(0, std::min<int>(2, int(sources.size()) - 1))(c.rng);
     const cv::Rect source = sources[pick].rect;
     const cv::Mat sourceObject = objectMask(c.original, source);
     return cloneInto(c.original(source), grow(object | sourceObject, 3), modified, window);
@@ -405,9 +427,10 @@ bool addCopy(const EditContext& c, const cv::Rect& window, cv::Mat& modified)
     for (std::size_t i = 0; i < c.analysis.segments.size(); ++i) {
         const Segment& s = c.analysis.segments[i];
         const cv::Rect thing = cv::boundingRect(s.mask) + s.box.tl();
-        if (s.ringSpread > 12.0 || cv::norm(s.ringColour - groundMean) > 18.0 || s.contrast < 20.0
-            || thing.width > window.width - 2 * margin || thing.height > window.height - 2 * margin
-            || thing.width < c.style.objectMin / 2 || (thing & window).area() > 0)
+        if (s.ringSpread > 12.0 || cv::norm(s.ringColour - groundMean) > 18.0 ||
+            s.contrast < 20.0 || thing.width > window.width - 2 * margin ||
+            thing.height > window.height - 2 * margin || thing.width < c.style.objectMin / 2 ||
+            (thing & window).area() > 0)
             continue;
         fits.push_back(i);
     }
@@ -415,9 +438,11 @@ bool addCopy(const EditContext& c, const cv::Rect& window, cv::Mat& modified)
         return false;
     // The biggest candidates make the loudest change; the seed picks among the top few.
     std::sort(fits.begin(), fits.end(), [&](std::size_t a, std::size_t b) {
-        return cv::countNonZero(c.analysis.segments[a].mask) > cv::countNonZero(c.analysis.segments[b].mask);
+        return cv::countNonZero(c.analysis.segments[a].mask) >
+               cv::countNonZero(c.analysis.segments[b].mask);
     });
-    const std::size_t pick = fits[std::uniform_int_distribution<std::size_t>(0, std::min<std::size_t>(2, fits.size() - 1))(c.rng)];
+    const std::size_t pick = fits[std::uniform_int_distribution<std::size_t>(
+        0, std::min<std::size_t>(2, fits.size() - 1))(c.rng)];
     const Segment& s = c.analysis.segments[pick];
     const cv::Rect local = cv::boundingRect(s.mask);
     const cv::Rect thing = local + s.box.tl();
@@ -451,7 +476,8 @@ bool resize(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
     auto sourceRect = [&](float f) {
         const int side = int(std::lround(double(window.width) / f));
         const int sideY = int(std::lround(double(window.height) / f));
-        return cv::Rect(window.x + (window.width - side) / 2, window.y + (window.height - sideY) / 2, side, sideY);
+        return cv::Rect(window.x + (window.width - side) / 2,
+                        window.y + (window.height - sideY) / 2, side, sideY);
     };
     cv::Rect from = sourceRect(factor);
     if ((from & bounds) != from) {
@@ -467,7 +493,8 @@ bool resize(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
     object(overlap - window.tl()).copyTo(objectInFrom(overlap - from.tl()));
 
     cv::Mat scaled, scaledObject;
-    cv::resize(c.original(from), scaled, window.size(), 0, 0, enlarge ? cv::INTER_CUBIC : cv::INTER_AREA);
+    cv::resize(c.original(from), scaled, window.size(), 0, 0,
+               enlarge ? cv::INTER_CUBIC : cv::INTER_AREA);
     cv::resize(objectInFrom, scaledObject, window.size(), 0, 0, cv::INTER_NEAREST);
     return featherInto(scaled, grow(object | scaledObject, 3), modified, window);
 }
@@ -481,8 +508,8 @@ double rimTouch(const cv::Mat& object)
     return cv::countNonZero(object & rim) / double(cv::countNonZero(rim));
 }
 
-bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window, const cv::Mat& object,
-               bool objectFound, cv::Mat& modified)
+bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window,
+               const cv::Mat& object, bool objectFound, cv::Mat& modified)
 {
     if (context.plainWindow)
         return kind == EditKind::Clone && addCopy(context, window, modified);
@@ -492,12 +519,17 @@ bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window
     if (!objectFound && (kind == EditKind::Recolour || kind == EditKind::Remove))
         return false;
     switch (kind) {
-    case EditKind::Remove: return removeObject(context, window, object, modified);
-    case EditKind::Recolour: return recolour(context, window, object, modified);
-    case EditKind::Mirror: return mirror(context, window, object, modified);
-    case EditKind::Clone: return cloneDetail(context, window, object, modified);
+    case EditKind::Remove:
+        return removeObject(context, window, object, modified);
+    case EditKind::Recolour:
+        return recolour(context, window, object, modified);
+    case EditKind::Mirror:
+        return mirror(context, window, object, modified);
+    case EditKind::Clone:
+        return cloneDetail(context, window, object, modified);
     case EditKind::Resize:
-        return objectFound ? resizeObject(context, window, object, modified) : resize(context, window, object, modified);
+        return objectFound ? resizeObject(context, window, object, modified)
+                           : resize(context, window, object, modified);
     }
     return false;
 }

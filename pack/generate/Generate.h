@@ -1,12 +1,10 @@
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <QString>
 #include <QStringList>
-
 #include <array>
 #include <cstdint>
+#include <opencv2/core.hpp>
 #include <stdexcept>
 #include <vector>
 
@@ -40,7 +38,7 @@ inline constexpr double kPerceptSigma = 2.5;
 // Refusals worth one line on stderr: unreadable, too small or too flat photos, bad options.
 class GenerateError : public std::runtime_error
 {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -49,14 +47,14 @@ const char* editKindName(EditKind kind);
 
 struct Difference
 {
-    cv::Rect rect;   // pixels, in the picture box
+    cv::Rect rect; // pixels, in the picture box
     EditKind kind;
 };
 
 struct Pair
 {
     int level = 1;
-    std::vector<uchar> originalJpeg;   // the bytes written to disk
+    std::vector<uchar> originalJpeg; // the bytes written to disk
     std::vector<uchar> modifiedJpeg;
     std::vector<Difference> differences;
 };

@@ -2,9 +2,8 @@
 
 #include "generate/Generate.h"
 
-#include <opencv2/core.hpp>
-
 #include <array>
+#include <opencv2/core.hpp>
 #include <random>
 #include <vector>
 
@@ -14,13 +13,13 @@ namespace generate::detail {
 // How big and how strong the edits of one level are.
 struct LevelStyle
 {
-    int windowMin, windowMax;           // side of the edited square, pixels, where no object is
-    int objectMin, objectMax;           // longer side of an object proposal worth editing
-    float hueMin, hueMax;               // hue turn of a recolour, degrees
-    float growMin, growMax;             // enlargement factor
-    float shrinkMin, shrinkMax;         // shrink factor
-    bool mirrors;                       // mirrored patches allowed (never at Easy: too quiet)
-    bool objectsOnly;                   // every edit on a whole object, none on plain detail
+    int windowMin, windowMax;   // side of the edited square, pixels, where no object is
+    int objectMin, objectMax;   // longer side of an object proposal worth editing
+    float hueMin, hueMax;       // hue turn of a recolour, degrees
+    float growMin, growMax;     // enlargement factor
+    float shrinkMin, shrinkMax; // shrink factor
+    bool mirrors;               // mirrored patches allowed (never at Easy: too quiet)
+    bool objectsOnly;           // every edit on a whole object, none on plain detail
 };
 const LevelStyle& levelStyle(int level);
 
@@ -37,9 +36,9 @@ struct Segment
 // Per-pixel measures of the fitted picture, with integral images for fast window means.
 struct Analysis
 {
-    cv::Mat interest;      // CV_32F, 0..1: object-ness from saliency, edges and colour contrast
-    cv::Mat interestSum;   // integrals (CV_64F), one row and column larger
-    cv::Mat edgeSum;       // of the Canny edge map, 0/1
+    cv::Mat interest;    // CV_32F, 0..1: object-ness from saliency, edges and colour contrast
+    cv::Mat interestSum; // integrals (CV_64F), one row and column larger
+    cv::Mat edgeSum;     // of the Canny edge map, 0/1
     cv::Mat graySum;
     cv::Mat graySqSum;
     // Share of the picture's pixels in each 10-degree hue bin, counting only clearly coloured
@@ -73,12 +72,12 @@ inline constexpr double kMaxRimTouch = 0.12;
 
 struct EditContext
 {
-    const cv::Mat& original;            // the fitted picture, never edited
+    const cv::Mat& original; // the fitted picture, never edited
     const Analysis& analysis;
     const LevelStyle& style;
     std::mt19937& rng;
-    const std::vector<cv::Rect>& keepOut;   // windows of the other edits
-    bool plainWindow = false;               // the window holds plain ground, no object
+    const std::vector<cv::Rect>& keepOut; // windows of the other edits
+    bool plainWindow = false;             // the window holds plain ground, no object
 };
 
 // Edits `modified` inside `window` only. Returns false when the kind does not suit the

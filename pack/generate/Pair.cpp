@@ -1,11 +1,10 @@
 #include "generate/Internal.h"
 
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 namespace generate {
 
@@ -37,7 +36,7 @@ constexpr double kJpegVisibilityFactor = 0.8;
 // on the thread schedule; one thread and a fixed RNG state for the whole call.
 class Reproducible
 {
-public:
+  public:
     explicit Reproducible(std::uint32_t seed) : threads(cv::getNumThreads())
     {
         cv::setNumThreads(1);
@@ -47,7 +46,7 @@ public:
     Reproducible(const Reproducible&) = delete;
     Reproducible& operator=(const Reproducible&) = delete;
 
-private:
+  private:
     int threads;
 };
 
@@ -55,7 +54,8 @@ cv::Rect zoneOf(const cv::Rect& window)
 {
     const cv::Rect bounds(0, 0, kPictureWidth, kPictureHeight);
     return cv::Rect(window.x - kZonePad, window.y - kZonePad, window.width + 2 * kZonePad,
-                    window.height + 2 * kZonePad) & bounds;
+                    window.height + 2 * kZonePad) &
+           bounds;
 }
 
 // Zones must not meet, and neither may the margins the rectangles add on top.
@@ -78,7 +78,8 @@ std::vector<uchar> encodeJpeg(const cv::Mat& picture)
     return bytes;
 }
 
-bool clearOf(const cv::Rect& window, const std::vector<cv::Rect>& taken, const std::vector<cv::Rect>& rejected)
+bool clearOf(const cv::Rect& window, const std::vector<cv::Rect>& taken,
+             const std::vector<cv::Rect>& rejected)
 {
     for (const cv::Rect& t : taken)
         if (!apart(t, window))
@@ -86,7 +87,8 @@ bool clearOf(const cv::Rect& window, const std::vector<cv::Rect>& taken, const s
     const cv::Point centre = (window.tl() + window.br()) / 2;
     for (const cv::Rect& r : rejected) {
         const cv::Point other = (r.tl() + r.br()) / 2;
-        if (std::abs(other.x - centre.x) <= r.width / 3 && std::abs(other.y - centre.y) <= r.height / 3)
+        if (std::abs(other.x - centre.x) <= r.width / 3 &&
+            std::abs(other.y - centre.y) <= r.height / 3)
             return false;
     }
     return true;
@@ -95,20 +97,26 @@ bool clearOf(const cv::Rect& window, const std::vector<cv::Rect>& taken, const s
 struct Candidate
 {
     cv::Rect window;
-    int segment;   // index into Analysis::segments, kDetail or kPlain
+    int segment; // index into Analysis::segments, kDetail or kPlain
 };
-constexpr int kDetail = -1;   // a patch of detail, object unknown
-constexpr int kPlain = -2;    // plain ground, where a copy of something can go
+constexpr int kDetail = -1; // a patch of detail, object unknown
+constexpr int kPlain = -2;  // plain ground, where a copy of something can go
 
 // Strong, well-separated candidate windows, best first: squares around segments of the
 // level's size with room around them for the edit's blending; then squares of plain ground
 // where a copy of something can go; then squares of `side` wherever the picture is detailed
 // (edited only where objectMask finds a thing in them).
 std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& style, int side,
-                                  const std::vector<cv::Rect>& taken, const std::vector<cv::Rect>& rejected)
+                                  const std::vector<cv::Rect>& taken,
+                                  const std::vector<cv::Rect>& rejected)
 {
-    struct Scored { double score; Candidate candidate; };
-    const cv::Rect inside(kBorder, kBorder, kPictureWidth - 2 * kBorder, kPictureHeight - 2 * kBorder);
+    struct Scored
+    {
+        double score;
+        Candidate candidate;
+    };
+    const cv::Rect inside(kBorder, kBorder, kPictureWidth - 2 * kBorder,
+                          kPictureHeight - 2 * kBorder);
     std::vector<Scored> objects;
     for (std::size_t i = 0; i < analysis.segments.size(); ++i) {
         const detail::Segment& s = analysis.segments[i];
@@ -122,10 +130,12 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
         // Near the edge the window slides inwards as long as it still holds the whole box.
         window.x = std::clamp(window.x, inside.x, inside.br().x - wide);
         window.y = std::clamp(window.y, inside.y, inside.br().y - wide);
-        if ((window & inside) != window || (window & box) != box || !clearOf(window, taken, rejected))
+        if ((window & inside) != window || (window & box) != box ||
+            !clearOf(window, taken, rejected))
             continue;
-        objects.push_back({std::min(1.0, s.contrast / 40.0) + 0.5 * detail::windowScore(analysis, window),
-                           {window, int(i)}});
+        objects.push_back(
+            {std::min(1.0, s.contrast / 40.0) + 0.5 * detail::windowScore(analysis, window),
+             {window, int(i)}});
     }
     // Plain ground (sky, water, a wall) big enough to take a copy of some thing.
     std::vector<Scored> plain;
@@ -135,9 +145,10 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
             const cv::Rect window(x, y, plainSide, plainSide);
             const double mean = detail::windowMean(analysis.graySum, window);
             const double variance = detail::windowMean(analysis.graySqSum, window) - mean * mean;
-            if (variance < 8.0 * 8.0 && detail::windowMean(analysis.edgeSum, window) < 0.01
-                && clearOf(window, taken, rejected))
-                plain.push_back({0.5 - std::sqrt(std::max(0.0, variance)) / 20.0, {window, kPlain}});
+            if (variance < 8.0 * 8.0 && detail::windowMean(analysis.edgeSum, window) < 0.01 &&
+                clearOf(window, taken, rejected))
+                plain.push_back(
+                    {0.5 - std::sqrt(std::max(0.0, variance)) / 20.0, {window, kPlain}});
         }
     }
     std::vector<Scored> detail;
@@ -166,7 +177,8 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
             bool near = false;
             for (const Candidate& p : picked) {
                 const cv::Point pc = (p.window.tl() + p.window.br()) / 2;
-                near = near || (std::abs(pc.x - c.x) < p.window.width / 3 && std::abs(pc.y - c.y) < p.window.height / 3);
+                near = near || (std::abs(pc.x - c.x) < p.window.width / 3 &&
+                                std::abs(pc.y - c.y) < p.window.height / 3);
             }
             if (!near)
                 picked.push_back(s.candidate);
@@ -188,7 +200,8 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
                 const Visibility& visibility, std::mt19937& rng, int& budget, Attempt& attempt)
 {
     attempt.modified = picture.clone();
-    std::vector<EditKind> order{EditKind::Remove, EditKind::Recolour, EditKind::Clone, EditKind::Resize};
+    std::vector<EditKind> order{EditKind::Remove, EditKind::Recolour, EditKind::Clone,
+                                EditKind::Resize};
     if (style.mirrors)
         order.push_back(EditKind::Mirror);
     std::shuffle(order.begin(), order.end(), rng);
@@ -198,7 +211,8 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         if (budget-- <= 0)
             return false;
         const int side = std::uniform_int_distribution<int>(style.windowMin, style.windowMax)(rng);
-        const std::vector<Candidate> options = candidates(analysis, style, side, attempt.windows, rejected);
+        const std::vector<Candidate> options =
+            candidates(analysis, style, side, attempt.windows, rejected);
         if (options.empty()) {
             // Every spot has been tried or is taken: another attempt would go over the same
             // ground.
@@ -209,7 +223,8 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         std::vector<double> weights;
         for (std::size_t i = 0; i < options.size(); ++i)
             weights.push_back(1.0 / double(i + 1));
-        const Candidate& pick = options[std::discrete_distribution<std::size_t>(weights.begin(), weights.end())(rng)];
+        const Candidate& pick =
+            options[std::discrete_distribution<std::size_t>(weights.begin(), weights.end())(rng)];
         const cv::Rect window = pick.window;
         bool found = false;
         cv::Mat object;
@@ -235,20 +250,22 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
                 tryOrder.push_back(k);
         // A kind may come back once, not more: four enlargements make a dull picture.
         for (EditKind k : order)
-            if (std::find(tryOrder.begin(), tryOrder.end(), k) == tryOrder.end()
-                && std::count(attempt.kinds.begin(), attempt.kinds.end(), k) < 2)
+            if (std::find(tryOrder.begin(), tryOrder.end(), k) == tryOrder.end() &&
+                std::count(attempt.kinds.begin(), attempt.kinds.end(), k) < 2)
                 tryOrder.push_back(k);
 
         bool placed = false;
         for (EditKind kind : tryOrder) {
             cv::Mat work = attempt.modified.clone();
-            const detail::EditContext context{picture, analysis, style, rng, attempt.windows, pick.segment == kPlain};
+            const detail::EditContext context{picture, analysis,        style,
+                                              rng,     attempt.windows, pick.segment == kPlain};
             if (!detail::applyEdit(kind, context, window, object, found, work)) {
                 continue;
             }
             // Judged on the zone, so the blur sees the window's surroundings as they are.
             const cv::Rect zone = zoneOf(window);
-            const double needed = visibility.minArea * (kind == EditKind::Mirror ? kMirrorVisibilityFactor : 1.0);
+            const double needed =
+                visibility.minArea * (kind == EditKind::Mirror ? kMirrorVisibilityFactor : 1.0);
             if (perceptibleArea(picture(zone), work(zone), visibility.deltaE) < needed)
                 continue;
             attempt.modified = work;
@@ -268,11 +285,16 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
 const char* editKindName(EditKind kind)
 {
     switch (kind) {
-    case EditKind::Remove: return "remove";
-    case EditKind::Recolour: return "recolour";
-    case EditKind::Mirror: return "mirror";
-    case EditKind::Clone: return "clone";
-    case EditKind::Resize: return "resize";
+    case EditKind::Remove:
+        return "remove";
+    case EditKind::Recolour:
+        return "recolour";
+    case EditKind::Mirror:
+        return "mirror";
+    case EditKind::Clone:
+        return "clone";
+    case EditKind::Resize:
+        return "resize";
     }
     return "?";
 }
@@ -294,7 +316,8 @@ int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE)
     cv::cvtColor(fa, la, cv::COLOR_BGR2Lab);
     cv::cvtColor(fb, lb, cv::COLOR_BGR2Lab);
     cv::Mat diff = la - lb;
-    cv::GaussianBlur(diff, diff, cv::Size(0, 0), kPerceptSigma, kPerceptSigma, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(diff, diff, cv::Size(0, 0), kPerceptSigma, kPerceptSigma,
+                     cv::BORDER_REPLICATE);
     std::vector<cv::Mat> ch;
     cv::split(diff, ch);
     cv::Mat squared = ch[0].mul(ch[0]) + ch[1].mul(ch[1]) + ch[2].mul(ch[2]);
@@ -323,7 +346,8 @@ std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat&
         if (cv::countNonZero(inZone) == 0)
             throw GenerateError("a difference vanished in JPEG encoding");
         cv::Rect r = cv::boundingRect(inZone) + zone.tl();
-        r = cv::Rect(r.x - kRectMargin, r.y - kRectMargin, r.width + 2 * kRectMargin, r.height + 2 * kRectMargin);
+        r = cv::Rect(r.x - kRectMargin, r.y - kRectMargin, r.width + 2 * kRectMargin,
+                     r.height + 2 * kRectMargin);
         if (r.width < kMinRectSide) {
             r.x -= (kMinRectSide - r.width) / 2;
             r.width = kMinRectSide;
@@ -345,13 +369,15 @@ std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat&
 std::array<int, 4> toTwips(const cv::Rect& pixels)
 {
     // Inclusive corners: the last twip of the last pixel, not the first twip after it.
-    return {pixels.x * kTwipsPerPixel, pixels.y * kTwipsPerPixel, (pixels.x + pixels.width) * kTwipsPerPixel - 1,
+    return {pixels.x * kTwipsPerPixel, pixels.y * kTwipsPerPixel,
+            (pixels.x + pixels.width) * kTwipsPerPixel - 1,
             (pixels.y + pixels.height) * kTwipsPerPixel - 1};
 }
 
 Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
 {
-    if (picture.type() != CV_8UC3 || picture.cols != kPictureWidth || picture.rows != kPictureHeight)
+    if (picture.type() != CV_8UC3 || picture.cols != kPictureWidth ||
+        picture.rows != kPictureHeight)
         throw GenerateError("the picture is not a fitted 450 x 459 colour picture");
     if (level < 1 || level > 3)
         throw GenerateError("level must be 1, 2 or 3");
@@ -386,9 +412,10 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
         }
         bool fair = true;
         for (std::size_t i = 0; i < rects.size(); ++i) {
-            fair = fair && visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels
-                && perceptibleArea(original(zones[i]), modified(zones[i]), visibility.deltaE)
-                    >= kJpegVisibilityFactor * visibility.minArea;
+            fair = fair &&
+                   visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
+                   perceptibleArea(original(zones[i]), modified(zones[i]), visibility.deltaE) >=
+                       kJpegVisibilityFactor * visibility.minArea;
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
         }

@@ -1,8 +1,5 @@
 #include "generate/Generate.h"
 
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,6 +8,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 using namespace generate;
 
@@ -23,15 +22,20 @@ cv::Mat scene(int width, int height, int variant = 0)
     cv::Mat img(height, width, CV_8UC3);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            img.at<cv::Vec3b>(y, x) = cv::Vec3b(uchar(90 + 60 * x / width), uchar(120 + 50 * y / height), 150);
+            img.at<cv::Vec3b>(y, x) =
+                cv::Vec3b(uchar(90 + 60 * x / width), uchar(120 + 50 * y / height), 150);
     cv::RNG rng(uint64_t(1234 + variant));
     for (int i = 0; i < 45; ++i) {
         const cv::Point c(rng.uniform(0, width), rng.uniform(0, height));
         const cv::Scalar colour(rng.uniform(0, 255), rng.uniform(0, 255), rng.uniform(0, 255));
         const int r = rng.uniform(14, 40);
         switch (i % 3) {
-        case 0: cv::circle(img, c, r, colour, cv::FILLED, cv::LINE_AA); break;
-        case 1: cv::rectangle(img, c, c + cv::Point(r, r * 2 / 3), colour, cv::FILLED); break;
+        case 0:
+            cv::circle(img, c, r, colour, cv::FILLED, cv::LINE_AA);
+            break;
+        case 1:
+            cv::rectangle(img, c, c + cv::Point(r, r * 2 / 3), colour, cv::FILLED);
+            break;
         default: {
             std::vector<cv::Point> tri{c, c + cv::Point(r, 0), c + cv::Point(r / 3, r)};
             cv::fillConvexPoly(img, tri, colour, cv::LINE_AA);
@@ -73,7 +77,7 @@ class TestGenerate : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void fitsToPictureBox_data();
     void fitsToPictureBox();
     void fitKeepsTheCentre();
@@ -183,13 +187,18 @@ void TestGenerate::pairKeepsItsPromises()
         QVERIFY(r.width >= kMinRectSide && r.height >= kMinRectSide);
         for (std::size_t j = i + 1; j < pair.differences.size(); ++j)
             QVERIFY2((r & pair.differences[j].rect).area() == 0, "rectangles overlap");
-        const int visible = cv::countNonZero(changedPixels(original(r), modified(r), kVisibleDelta - 1));
-        QVERIFY2(visible >= kMinVisiblePixels, qPrintable(QString("rectangle %1 shows only %2 changed pixels").arg(i).arg(visible)));
+        const int visible =
+            cv::countNonZero(changedPixels(original(r), modified(r), kVisibleDelta - 1));
+        QVERIFY2(
+            visible >= kMinVisiblePixels,
+            qPrintable(QString("rectangle %1 shows only %2 changed pixels").arg(i).arg(visible)));
         // And the change survives looking at it the way a player does, blurred by distance.
         const Visibility needed = levelVisibility(level);
         const int perceptible = perceptibleArea(original(r), modified(r), needed.deltaE);
         QVERIFY2(perceptible >= 0.8 * needed.minArea,
-                 qPrintable(QString("rectangle %1 is perceptible over only %2 pixels").arg(i).arg(perceptible)));
+                 qPrintable(QString("rectangle %1 is perceptible over only %2 pixels")
+                                .arg(i)
+                                .arg(perceptible)));
         outside(r).setTo(0);
     }
     QCOMPARE(cv::countNonZero(outside), 0);
@@ -221,7 +230,9 @@ void TestGenerate::seedReproducesPair()
     const QString photo = tmp.filePath("scene.png");
     QVERIFY(cv::imwrite(photo.toStdString(), scene(700, 714, 5)));
     for (const char* out : {"one", "two"})
-        QCOMPARE(runGenerate({photo, "--level", "2", "--seed", "42", "--id", "3", "--out", tmp.filePath(out)}), 0);
+        QCOMPARE(runGenerate({photo, "--level", "2", "--seed", "42", "--id", "3", "--out",
+                              tmp.filePath(out)}),
+                 0);
     for (const char* name : {"3-original.jpg", "3-modified.jpg", "manifest.json"}) {
         QFile one(tmp.filePath(QString("one/") + name)), two(tmp.filePath(QString("two/") + name));
         QVERIFY(one.open(QIODevice::ReadOnly) && two.open(QIODevice::ReadOnly));
@@ -237,16 +248,18 @@ void TestGenerate::perceptibleIgnoresShuffledTexture()
     cv::RNG rng(7);
     rng.fill(light, cv::RNG::NORMAL, 110, 30);
     cv::Mat grain;
-    cv::merge(std::vector<cv::Mat>{light * 0.6, light, light * 0.8}, grain);   // a green-grey grass
+    cv::merge(std::vector<cv::Mat>{light * 0.6, light, light * 0.8}, grain); // a green-grey grass
     cv::Mat mirrored;
     cv::flip(grain, mirrored, 1);
     QVERIFY(cv::countNonZero(changedPixels(grain, mirrored, kVisibleDelta)) > 5000);
-    QVERIFY2(perceptibleArea(grain, mirrored, levelVisibility(3).deltaE) < levelVisibility(3).minArea,
+    QVERIFY2(perceptibleArea(grain, mirrored, levelVisibility(3).deltaE) <
+                 levelVisibility(3).minArea,
              "mirrored grain counted as a visible change");
 
     cv::Mat recoloured = grain.clone();
     cv::circle(recoloured, cv::Point(60, 60), 25, cv::Scalar(40, 160, 230), cv::FILLED);
-    QVERIFY(perceptibleArea(grain, recoloured, levelVisibility(1).deltaE) >= levelVisibility(1).minArea);
+    QVERIFY(perceptibleArea(grain, recoloured, levelVisibility(1).deltaE) >=
+            levelVisibility(1).minArea);
 }
 
 void TestGenerate::easyDifferencesAreLoud()
@@ -260,8 +273,10 @@ void TestGenerate::easyDifferencesAreLoud()
     const cv::Mat original = decode(pair.originalJpeg);
     const cv::Mat modified = decode(pair.modifiedJpeg);
     for (const Difference& d : pair.differences) {
-        const int area = perceptibleArea(original(d.rect), modified(d.rect), levelVisibility(1).deltaE);
-        QVERIFY2(area >= 0.8 * levelVisibility(1).minArea, qPrintable(QString("only %1 pixels").arg(area)));
+        const int area =
+            perceptibleArea(original(d.rect), modified(d.rect), levelVisibility(1).deltaE);
+        QVERIFY2(area >= 0.8 * levelVisibility(1).minArea,
+                 qPrintable(QString("only %1 pixels").arg(area)));
     }
 }
 
@@ -290,7 +305,8 @@ void TestGenerate::refusesPlainPictureFast()
     QElapsedTimer timer;
     timer.start();
     QVERIFY_THROWS_EXCEPTION(GenerateError, generatePair(fitPhoto(plain), 1, 1));
-    QVERIFY2(timer.elapsed() < 8000, qPrintable(QString("refusal took %1 ms").arg(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < 8000,
+             qPrintable(QString("refusal took %1 ms").arg(timer.elapsed())));
 }
 
 void TestGenerate::measureRejectsStrayChanges_data()
@@ -318,7 +334,8 @@ void TestGenerate::measureRejectsStrayChanges()
     QVERIFY(rects[0].contains(cv::Point(112, 112)) && rects[0].contains(cv::Point(128, 128)));
     QVERIFY(rects[0].width >= kMinRectSide && rects[0].width <= 26);
     // A zone holding no change at all is an error too.
-    QVERIFY_THROWS_EXCEPTION(GenerateError, measureDifferences(a, b, {zone, cv::Rect(300, 300, 40, 40)}));
+    QVERIFY_THROWS_EXCEPTION(GenerateError,
+                             measureDifferences(a, b, {zone, cv::Rect(300, 300, 40, 40)}));
 }
 
 void TestGenerate::twips_data()
@@ -327,8 +344,8 @@ void TestGenerate::twips_data()
     QTest::addColumn<QList<int>>("expected");
     QTest::newRow("manifest example") << cv::Rect(10, 20, 30, 10) << QList<int>{150, 300, 599, 449};
     QTest::newRow("origin") << cv::Rect(0, 0, 20, 20) << QList<int>{0, 0, 299, 299};
-    QTest::newRow("bottom right corner") << cv::Rect(430, 439, 20, 20)
-                                         << QList<int>{6450, 6585, 6749, 6884};
+    QTest::newRow("bottom right corner")
+        << cv::Rect(430, 439, 20, 20) << QList<int>{6450, 6585, 6749, 6884};
 }
 
 void TestGenerate::twips()
@@ -393,11 +410,12 @@ void TestGenerate::manifestMergesById()
         // Someone else's entry, to be kept as it is.
         QFile f(out + "/manifest.json");
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(R"({"units":"twips","coordinate_type":"long","pairs":[{"id":9,"level":2,"original":"a.jpg","modified":"b.jpg","differences":[]}]})");
+        f.write(
+            R"({"units":"twips","coordinate_type":"long","pairs":[{"id":9,"level":2,"original":"a.jpg","modified":"b.jpg","differences":[]}]})");
     }
     QCOMPARE(runGenerate({photo, "--level", "1", "--out", out, "--id", "4"}), 0);
     QCOMPARE(runGenerate({photo, "--level", "3", "--out", out, "--id", "4", "--seed", "8"}), 0);
-    QCOMPARE(runGenerate({photo, "--level", "2", "--out", out}), 0);   // next free id: 10
+    QCOMPARE(runGenerate({photo, "--level", "2", "--out", out}), 0); // next free id: 10
 
     QFile f(out + "/manifest.json");
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -418,9 +436,11 @@ void TestGenerate::manifestMergesById()
     QCOMPARE(diffs.size(), kDifferenceCount);
     for (const QJsonValue& v : diffs) {
         const QJsonObject d = v.toObject();
-        QVERIFY(d["x1"].toInt() % kTwipsPerPixel == 0 && d["x2"].toInt() % kTwipsPerPixel == kTwipsPerPixel - 1);
+        QVERIFY(d["x1"].toInt() % kTwipsPerPixel == 0 &&
+                d["x2"].toInt() % kTwipsPerPixel == kTwipsPerPixel - 1);
         QVERIFY(d["x1"].toInt() < d["x2"].toInt() && d["y1"].toInt() < d["y2"].toInt());
-        QVERIFY(d["x2"].toInt() < kPictureWidth * kTwipsPerPixel && d["y2"].toInt() < kPictureHeight * kTwipsPerPixel);
+        QVERIFY(d["x2"].toInt() < kPictureWidth * kTwipsPerPixel &&
+                d["y2"].toInt() < kPictureHeight * kTwipsPerPixel);
     }
     QVERIFY(QFile::exists(out + "/4-original.jpg") && QFile::exists(out + "/10-modified.jpg"));
 }
