@@ -80,6 +80,21 @@ bool cloneInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified,
     return true;
 }
 
+// Lays source over the window of modified, pixel by pixel weighted by alpha (0 keeps what was
+// there, 1 takes the source).
+void blendOver(cv::Mat& modified, const cv::Rect& window, const cv::Mat& source,
+               const cv::Mat& alpha)
+{
+    cv::Mat alpha3;
+    cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha}, alpha3);
+    cv::Mat from, to;
+    source.convertTo(from, CV_32FC3);
+    modified(window).convertTo(to, CV_32FC3);
+    cv::Mat ones(alpha3.size(), CV_32FC3, cv::Scalar::all(1.0));
+    cv::Mat blended = to.mul(ones - alpha3) + from.mul(alpha3);
+    blended.convertTo(modified(window), CV_8UC3);
+}
+
 // Alpha-blends `source` into the window through a feathered mask. For edits whose source is the
 // window itself (mirrored or rescaled) the colours already match, and a plain soft edge keeps
 // the texture crisp where Poisson blending would smear it across strong edges.
@@ -97,14 +112,7 @@ bool featherInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified,
     if (!seamFits(source, modified(window), binary, false))
         return false;
     cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 1.5);
-    cv::Mat alpha3;
-    cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha}, alpha3);
-    cv::Mat from, to;
-    source.convertTo(from, CV_32FC3);
-    modified(window).convertTo(to, CV_32FC3);
-    cv::Mat ones(alpha3.size(), CV_32FC3, cv::Scalar::all(1.0));
-    cv::Mat blended = to.mul(ones - alpha3) + from.mul(alpha3);
-    blended.convertTo(modified(window), CV_8UC3);
+    blendOver(modified, window, source, alpha);
     return true;
 }
 
@@ -317,14 +325,7 @@ void pasteObject(const cv::Mat& source, const cv::Mat& outline, cv::Mat& modifie
     cv::Mat alpha;
     outline.convertTo(alpha, CV_32F, 1.0 / 255);
     cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 0.8);
-    cv::Mat alpha3;
-    cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha}, alpha3);
-    cv::Mat from, to;
-    source.convertTo(from, CV_32FC3);
-    modified(window).convertTo(to, CV_32FC3);
-    cv::Mat ones(alpha3.size(), CV_32FC3, cv::Scalar::all(1.0));
-    cv::Mat blended = to.mul(ones - alpha3) + from.mul(alpha3);
-    blended.convertTo(modified(window), CV_8UC3);
+    blendOver(modified, window, source, alpha);
 }
 
 // A whole object made bigger or smaller about its own centre: enlarged, it simply covers more
