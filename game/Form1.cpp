@@ -226,9 +226,8 @@ void Form1::Form_Load()
     trap.run(120, [&] { ImageConnection = std::make_unique<store::Connection>(); });
     trap.run(122, [&] {
         object(ImageConnection)
-            .Open((QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_programDir +
-                   QStringLiteral("/dbImages.mdb;JET OLEDB:Database Password="))
-                      .toStdString());
+            .Open(store::connectionStringFor(
+                programFile(QStringLiteral("dbImages.mdb")).toStdString()));
     });
     trap.run(124, [&] { GameRunning = false; });
 }

@@ -7,12 +7,6 @@
 namespace pack {
 namespace {
 
-std::string connectionString(const QString& database)
-{
-    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + database.toStdString() +
-           ";JET OLEDB:Database Password=";
-}
-
 const std::array<std::array<std::string, 4>, 4> kCoordinateColumns = [] {
     std::array<std::array<std::string, 4>, 4> names;
     const char* corners[] = {"x1", "y1", "x2", "y2"};
@@ -28,7 +22,7 @@ void withRows(const QString& database, const std::string& query, Visit&& visit)
 {
     try {
         store::Connection connection;
-        connection.Open(connectionString(database));
+        connection.Open(store::connectionStringFor(database.toStdString()));
         store::Recordset rows;
         rows.Open(query, connection, 3, 3);
         visit(rows);

@@ -301,4 +301,10 @@ const std::string& Connection::dataSource() const
     return d->dataSource;
 }
 
+std::string connectionStringFor(const std::string& databasePath)
+{
+    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + databasePath +
+           ";JET OLEDB:Database Password=";
+}
+
 } // namespace store

@@ -8,6 +8,10 @@ namespace store {
 
 class Recordset;
 
+// The connection string that opens the database file at databasePath, with the empty password:
+// "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=<path>;JET OLEDB:Database Password=".
+std::string connectionStringFor(const std::string& databasePath);
+
 // A read-only connection to one Jet database file, opened from a connection string of the form
 // "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=<path>;JET OLEDB:Database Password=".
 // The file is read through libmdb; the libmdb handle is owned here and closed by Close() or

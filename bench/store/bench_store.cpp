@@ -34,8 +34,7 @@ namespace {
 
 std::string connectionString(const fs::path& folder)
 {
-    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder.string() +
-           "/dbImages.mdb;JET OLEDB:Database Password=";
+    return store::connectionStringFor((folder / "dbImages.mdb").string());
 }
 
 void writeRandom(const fs::path& path, std::size_t size, unsigned seed)

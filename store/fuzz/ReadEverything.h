@@ -47,8 +47,7 @@ inline bool readEverything(const std::string& folder)
 {
     try {
         store::Connection connection;
-        connection.Open("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
-                        "/dbImages.mdb;JET OLEDB:Database Password=");
+        connection.Open(store::connectionStringFor(folder + "/dbImages.mdb"));
         for (int level = 1; level <= 3; ++level)
             readQuery(connection, "select * from tblImages where level=" + std::to_string(level) +
                                       " order by id");

@@ -86,6 +86,11 @@ void TestJetRead::connectionState()
     QVERIFY_THROWS_EXCEPTION(StoreError, c.Close());
     c.Open(connectionString(dir.path())); // a closed connection opens again
     QCOMPARE(c.State(), 1);
+    // The string the game opens its database with, to the letter.
+    QCOMPARE(
+        store::connectionStringFor("/home/ann/tavrello/dbImages.mdb"),
+        std::string("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/home/ann/tavrello/dbImages.mdb;"
+                    "JET OLEDB:Database Password="));
 }
 
 void TestJetRead::openFailures_data()
