@@ -124,19 +124,9 @@ CheckReport checkDatabase(const QString& database)
     if (!QFileInfo(database).isFile())
         throw InputError(database, "no such database file");
     CheckReport report;
-    QMap<QString, int> idCounts;
-    forEachPair(database, [&](const PairRow& row) {
-        const StoredPair numbers = row.numbers();
-        ++idCounts[text(numbers.id)];
-    });
-
     forEachPair(database, [&](const PairRow& row) {
         const StoredPair numbers = row.numbers();
         PairReport pair{text(numbers.id), text(numbers.level), {}};
-        if (idCounts.value(pair.id) > 1)
-            pair.findings.push_back({Finding::Error, QStringLiteral("id %1 is used by %2 pairs")
-                                                         .arg(pair.id)
-                                                         .arg(idCounts.value(pair.id))});
         if (!numbers.level.isNull() &&
             !(numbers.level.toDouble() >= 1 && numbers.level.toDouble() <= 3))
             pair.findings.push_back(
@@ -158,9 +148,21 @@ CheckReport checkDatabase(const QString& database)
             pair.findings.insert(pair.findings.end(), pictureFindings.begin(),
                                  pictureFindings.end());
         }
-        count(report, pair.findings);
         report.pairs.push_back(std::move(pair));
     });
+
+    // Duplicate ids are known only once every row is read; they lead each pair's findings.
+    QMap<QString, int> idCounts;
+    for (const PairReport& pair : report.pairs)
+        ++idCounts[pair.id];
+    for (PairReport& pair : report.pairs) {
+        if (idCounts.value(pair.id) > 1)
+            pair.findings.insert(pair.findings.begin(),
+                                 {Finding::Error, QStringLiteral("id %1 is used by %2 pairs")
+                                                      .arg(pair.id)
+                                                      .arg(idCounts.value(pair.id))});
+        count(report, pair.findings);
+    }
 
     const char* names[] = {"Easy", "Medium", "Hard"};
     for (int level = 1; level <= 3; ++level) {
