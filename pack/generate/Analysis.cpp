@@ -53,7 +53,7 @@ const LevelStyle& levelStyle(int level)
     // Easy: big squares and loud changes; Hard: under half the side and changes that need a
     // second look, still above the level's visibility.
     static const LevelStyle styles[3] = {
-        {80, 104, 24, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f, false, true},
+        {72, 96, 24, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f, false, true},
         {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f, false, true},
         {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f, false, true},
     };

@@ -5,6 +5,7 @@
 #include <limits>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/photo.hpp>
+#include <opencv2/xphoto.hpp>
 
 namespace generate::detail {
 
@@ -31,9 +32,8 @@ cv::Mat grow(const cv::Mat& mask, int radius)
 
 // How badly `source` fits the picture along the edge of the mask: the mean difference in a thin
 // band across the edge. A structure running through the edge (a cup's rim, a fence) shows up
-// here and would give the edit away as a cut. Poisson blending removes a flat colour offset, so
-// for it only the remainder counts.
-bool seamFits(const cv::Mat& source, const cv::Mat& destination, const cv::Mat& mask, bool poisson)
+// here and would give the edit away as a cut.
+bool seamFits(const cv::Mat& source, const cv::Mat& destination, const cv::Mat& mask)
 {
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
     cv::Mat outer, inner;
@@ -49,35 +49,10 @@ bool seamFits(const cv::Mat& source, const cv::Mat& destination, const cv::Mat& 
     destination.convertTo(b, CV_32FC3);
     cv::GaussianBlur(a, a, cv::Size(0, 0), 2.0);
     cv::GaussianBlur(b, b, cv::Size(0, 0), 2.0);
-    cv::Mat diff = a - b;
-    if (poisson)
-        diff -= cv::mean(diff, band);
+    const cv::Mat diff = a - b;
     const cv::Scalar meanAbs = cv::mean(cv::abs(diff), band);
     constexpr double kSeamLimit = 18.0;
     return (meanAbs[0] + meanAbs[1] + meanAbs[2]) / 3.0 < kSeamLimit;
-}
-
-// Poisson-blends `source` (window-sized) into `modified` at the window, inside `mask`. Seamless
-// cloning matches the source's colours to the surroundings along the mask edge, so there is no
-// seam to spot; it only writes inside the mask's bounding box, so nothing leaks out of the
-// window.
-bool cloneInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified,
-               const cv::Rect& window)
-{
-    // OpenCV clears the mask's outer pixel row itself and needs room around the mask; a small
-    // empty frame keeps the bounding box it uses equal to ours.
-    constexpr int frame = 3;
-    cv::Mat framed = cv::Mat::zeros(mask.size(), CV_8U);
-    const cv::Rect inner(frame, frame, mask.cols - 2 * frame, mask.rows - 2 * frame);
-    mask(inner).copyTo(framed(inner));
-    const cv::Rect box = cv::boundingRect(framed);
-    if (box.area() < 16 || !seamFits(source, modified(window), framed, true))
-        return false;
-    const cv::Point centre(window.x + box.x + box.width / 2, window.y + box.y + box.height / 2);
-    cv::Mat out;
-    cv::seamlessClone(source, modified, framed, centre, out, cv::NORMAL_CLONE);
-    modified = out;
-    return true;
 }
 
 // Lays source over the window of modified, pixel by pixel weighted by alpha (0 keeps what was
@@ -109,7 +84,7 @@ bool featherInto(const cv::Mat& source, const cv::Mat& mask, cv::Mat& modified,
         return false;
     cv::Mat binary = cv::Mat::zeros(mask.size(), CV_8U);
     mask(inner).copyTo(binary(inner));
-    if (!seamFits(source, modified(window), binary, false))
+    if (!seamFits(source, modified(window), binary))
         return false;
     cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 1.5);
     blendOver(modified, window, source, alpha);
@@ -188,9 +163,10 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     cv::Mat hsv;
     cv::cvtColor(patch, hsv, cv::COLOR_BGR2HSV);
     const cv::Scalar mean = cv::mean(hsv, object);
-    // A grey or dark object hardly changes under a hue turn; leave it to another edit. Pastel
-    // things (a pale cup) still do, as the visibility check then confirms.
-    if (mean[1] < 0.15 || mean[2] < 0.2)
+    // Only strongly coloured things: a boat, a cup, a brush turned another colour is still a
+    // boat, a cup, a brush, while stone, foliage, petals and pale paint in a new hue look
+    // painted over. Dark things hardly change under a hue turn.
+    if (mean[1] < 0.45 || mean[2] < 0.2)
         return false;
     // Fur, skin, wood and sand (dull oranges and browns) in another hue look painted over;
     // recolour made things, which tend to be saturated.
@@ -266,44 +242,24 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
         return true;
     }
 
-    // Otherwise a patch from elsewhere whose surroundings match the hole's surroundings,
-    // preferring patches without an object of their own.
+    // Otherwise the hole is rebuilt from pieces of the picture around it: shift-map inpainting
+    // copies whole runs of real pixels (pebbles, leaves, water) and joins them where they agree,
+    // so the fill carries the picture's own texture and sharpness. It works on Lab and on a
+    // neighbourhood of the window, which is where the right material is and keeps it fast.
+    if (cv::countNonZero(hole) > 4000)
+        return false;
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
-    const int reach = window.width * 2;
+    const int reach = window.width;
     const cv::Rect area = cv::Rect(window.x - reach, window.y - reach, window.width + 2 * reach,
                                    window.height + 2 * reach) &
                           bounds;
-    cv::Mat ssd;
-    cv::matchTemplate(c.original(area), c.original(window), ssd, cv::TM_SQDIFF, ring);
-    const cv::Rect holeBox = cv::boundingRect(hole) + window.tl();
-    double bestCost = std::numeric_limits<double>::max();
-    cv::Rect best;
-    for (int y = 0; y < ssd.rows; y += 2) {
-        for (int x = 0; x < ssd.cols; x += 2) {
-            const cv::Rect candidate(area.x + x, area.y + y, window.width, window.height);
-            if ((candidate & holeBox).area() > 0)
-                continue;
-            const double perPixel = ssd.at<float>(y, x) / (3.0 * ringPixels);
-            const double cost =
-                perPixel / (25.0 * 25.0) + 0.5 * windowMean(c.analysis.interestSum, candidate);
-            if (cost < bestCost) {
-                bestCost = cost;
-                best = candidate;
-            }
-        }
-    }
-    // A patch whose surroundings differ by more than about 30 levels a channel gets bent into
-    // place by the blend, and that bending shows as a smear.
-    if (best.area() > 0 && bestCost < 1.5)
-        return cloneInto(c.original(best), hole, modified, window);
-
-    // Nothing matches: rebuild the hole from its rim. Only tiny holes come out clean;
-    // anything bigger turns into a blurred blob.
-    if (cv::countNonZero(hole) > 350)
-        return false;
-    cv::Mat filled;
-    cv::inpaint(c.original(window), hole, filled, 5, cv::INPAINT_TELEA);
-    filled.copyTo(modified(window));
+    cv::Mat valid(area.size(), CV_8U, cv::Scalar(255));
+    valid(window - area.tl()).setTo(0, hole);
+    cv::Mat lab, filled;
+    cv::cvtColor(c.original(area), lab, cv::COLOR_BGR2Lab);
+    cv::xphoto::inpaint(lab, valid, filled, cv::xphoto::INPAINT_SHIFTMAP);
+    cv::cvtColor(filled, filled, cv::COLOR_Lab2BGR);
+    filled(window - area.tl()).copyTo(modified(window), hole);
     return true;
 }
 
@@ -336,8 +292,8 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
     // Only a thing that clearly stands out reads as bigger or smaller; a rescaled reflection
     // or patch of stone just looks smeared.
     const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
-    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 22.0 ||
-        cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 32.0)
+    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 30.0 ||
+        cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 28.0)
         return false;
     const cv::Rect box = cv::boundingRect(object);
     const cv::Point2f centre(float(box.x) + float(box.width) / 2.f,
@@ -348,7 +304,11 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
                   (float(window.width) - 2.f - centre.x) / (float(box.br().x) - centre.x),
                   (centre.y - 2.f) / (centre.y - float(box.y)),
                   (float(window.height) - 2.f - centre.y) / (float(box.br().y) - centre.y)});
-    bool enlarge = coin(c.rng) && room >= c.style.growMin;
+    // Shrinking uncovers background that must be filled in; where no fill looks clean the
+    // object grows instead, if the window has room for it.
+    cv::Mat scratch = modified.clone();
+    const bool enlarge =
+        room >= c.style.growMin && (coin(c.rng) || !fillHole(c, window, grow(object, 3), scratch));
     const float factor = enlarge ? std::min(room, uniform(c.rng, c.style.growMin, c.style.growMax))
                                  : uniform(c.rng, c.style.shrinkMin, c.style.shrinkMax);
     // Scale about the centre: x' = factor * (x - centre) + centre.
@@ -374,46 +334,205 @@ bool mirror(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
     return featherInto(flipped, grow(object | flippedObject, 3), modified, window);
 }
 
+// Replaces what the window holds with what another place of the picture holds, where the
+// surroundings of both places look alike: a lime where a lemon was, a blue cup where a purple
+// one stood. The two places are matched on a band around the replaced area, so the pasted
+// content meets the picture along an edge that already looked that way, and the soft
+// transition inside that band leaves no seam. Among well-matched places the one whose content
+// differs most from the window's wins, so the change is plain to see.
 bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
-                 cv::Mat& modified)
+                 bool objectFound, cv::Mat& modified)
 {
-    // A detail from elsewhere whose surroundings have the colour of the target's surroundings,
-    // so the blend has little to correct and the detail looks like it belongs.
-    const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
+    constexpr int band = 7;
+    cv::Mat inner;
+    if (objectFound) {
+        inner = grow(object, 3);
+    } else {
+        inner = cv::Mat::zeros(window.size(), CV_8U);
+        cv::ellipse(inner, cv::Point(window.width / 2, window.height / 2),
+                    cv::Size(window.width * 3 / 10, window.height * 3 / 10), 0, 0, 360,
+                    cv::Scalar(255), cv::FILLED);
+    }
+    cv::Mat ring = grow(inner, band) & ~inner;
+    // The band must lie inside the window, or the match would judge pixels the paste ignores.
+    ring(cv::Rect(1, 1, window.width - 2, window.height - 2)).copyTo(ring);
+    cv::Mat framedRing = cv::Mat::zeros(window.size(), CV_8U);
+    ring.copyTo(framedRing(cv::Rect(1, 1, window.width - 2, window.height - 2)));
+    ring = framedRing;
+    const int ringPixels = cv::countNonZero(ring);
+    if (ringPixels < 40 || cv::countNonZero(inner) < 60)
+        return false;
+
+    // Matched blurred, as the eye judges an edge: fine grain may differ, a broken line or a
+    // step in tone may not. A uniform tone offset is taken out (the paste corrects it), so the
+    // cost is the band's squared difference less its mean part, per pixel and channel.
+    cv::Mat picture, ringMask;
+    c.original.convertTo(picture, CV_32FC3);
+    cv::GaussianBlur(picture, picture, cv::Size(0, 0), 2.0);
+    cv::Mat ring3;
+    cv::merge(std::vector<cv::Mat>{ring, ring, ring}, ring3);
+    ring3.convertTo(ringMask, CV_32FC3, 1.0 / 255);
+    cv::Mat ssd;
+    cv::matchTemplate(picture, picture(window), ssd, cv::TM_SQDIFF, ringMask);
+    cv::Mat ringF;
+    ring.convertTo(ringF, CV_32F, 1.0 / 255);
+    std::vector<cv::Mat> channels;
+    cv::split(picture, channels);
+    const cv::Scalar templateMean = cv::mean(picture(window), ring);
+    for (int ch = 0; ch < 3; ++ch) {
+        cv::Mat sums;
+        cv::matchTemplate(channels[std::size_t(ch)], ringF, sums, cv::TM_CCORR);
+        cv::Mat offset = templateMean[ch] - sums / double(ringPixels);
+        ssd -= double(ringPixels) * offset.mul(offset);
+    }
+
     const cv::Rect avoid(window.x - window.width / 2, window.y - window.height / 2,
                          window.width * 2, window.height * 2);
-    const cv::Scalar targetRim = rimColour(c.original, window);
     struct Source
     {
-        double cost;
+        double ringCost; // mean squared channel difference on the band
         cv::Rect rect;
     };
     std::vector<Source> sources;
-    for (int y = 6; y + window.height + 6 <= bounds.height; y += 6) {
-        for (int x = 6; x + window.width + 6 <= bounds.width; x += 6) {
+    for (int y = 4; y + window.height + 4 <= c.original.rows; y += 2) {
+        for (int x = 4; x + window.width + 4 <= c.original.cols; x += 2) {
             const cv::Rect candidate(x, y, window.width, window.height);
-            if ((candidate & avoid).area() > 0 || !isTextured(c.analysis, candidate))
+            if ((candidate & avoid).area() > 0)
                 continue;
             bool clash = false;
             for (const cv::Rect& other : c.keepOut)
                 clash = clash || (candidate & other).area() > 0;
             if (clash)
                 continue;
-            const double score = windowScore(c.analysis, candidate);
-            const double rimDistance =
-                cv::norm(rimColour(c.original, candidate) - targetRim) / 255.0;
-            sources.push_back({rimDistance * 3.0 - score, candidate});
+            sources.push_back({ssd.at<float>(y, x) / (3.0 * ringPixels), candidate});
         }
     }
-    if (sources.empty())
-        return false;
+    // About 10 levels a channel on the blurred band: close enough that the transition inside
+    // the band reads as the picture's own texture.
+    constexpr double kRingLimit = 10.0 * 10.0;
     std::sort(sources.begin(), sources.end(),
-              [](const Source& a, const Source& b) { return a.cost < b.cost; });
+              [](const Source& a, const Source& b) { return a.ringCost < b.ringCost; });
+    struct Scored
+    {
+        double change;
+        Source source;
+    };
+    std::vector<Scored> scored;
+    cv::Mat here;
+    cv::cvtColor(c.original(window), here, cv::COLOR_BGR2Lab);
+    for (const Source& source : sources) {
+        if (source.ringCost > kRingLimit || scored.size() == 40)
+            break;
+        bool near = false;
+        for (const Scored& other : scored)
+            near = near || (source.rect & other.source.rect).area() > source.rect.area() / 4;
+        if (near)
+            continue;
+        cv::Mat there, diff;
+        cv::cvtColor(c.original(source.rect), there, cv::COLOR_BGR2Lab);
+        cv::absdiff(here, there, diff);
+        const cv::Scalar meanDiff = cv::mean(diff, inner);
+        scored.push_back({meanDiff[0] + meanDiff[1] + meanDiff[2], source});
+    }
+    if (scored.empty())
+        return false;
+    std::sort(scored.begin(), scored.end(),
+              [](const Scored& a, const Scored& b) { return a.change > b.change; });
     const int pick =
-        std::uniform_int_distribution<int>(0, std::min<int>(2, int(sources.size()) - 1))(c.rng);
-    const cv::Rect source = sources[pick].rect;
-    const cv::Mat sourceObject = objectMask(c.original, source);
-    return cloneInto(c.original(source), grow(object | sourceObject, 3), modified, window);
+        std::uniform_int_distribution<int>(0, std::min<int>(2, int(scored.size()) - 1))(c.rng);
+    const cv::Rect from = scored[std::size_t(pick)].source.rect;
+
+    // What is left of the tone difference on the band goes with the content, then the content
+    // fades in across the band.
+    cv::Mat content;
+    c.original(from).convertTo(content, CV_32FC3);
+    content += cv::mean(c.original(window), ring) - cv::mean(c.original(from), ring);
+    content.convertTo(content, CV_8UC3);
+    cv::Mat alpha;
+    grow(inner, band / 2).convertTo(alpha, CV_32F, 1.0 / 255);
+    cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), band / 3.0);
+    blendOver(modified, window, content, alpha);
+    return true;
+}
+
+// Puts another thing of the picture in the place of this one: a lime slice where an orange
+// slice lay, a blue cup where a purple one stood. The other thing must have nearly the same
+// outline, so that once it is centred on this one (and scaled by a few per cent at most) it
+// covers it whole and nothing of the old thing peeps out; it is pasted along its own outline,
+// which the eye takes for the thing's edge. Of the things that fit, the seed picks among the
+// three that differ most from the one they replace.
+bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                cv::Mat& modified)
+{
+    const int objectArea = cv::countNonZero(object);
+    if (objectArea < 60)
+        return false;
+    const cv::Rect a = cv::boundingRect(object);
+    const cv::Point2d centreA(a.x + a.width / 2.0, a.y + a.height / 2.0);
+    cv::Mat lab;
+    cv::cvtColor(c.original, lab, cv::COLOR_BGR2Lab);
+    const cv::Scalar colourA = cv::mean(lab(window), object);
+    const cv::Scalar ringA = cv::mean(c.original(window), grow(object, 12) & ~grow(object, 4));
+    const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
+
+    struct Fit
+    {
+        double difference; // Lab distance of the two things' mean colours
+        std::size_t segment;
+        double scale;
+    };
+    std::vector<Fit> fits;
+    for (std::size_t i = 0; i < c.analysis.segments.size(); ++i) {
+        const Segment& s = c.analysis.segments[i];
+        const cv::Rect b = cv::boundingRect(s.mask) + s.box.tl();
+        if ((b & window).area() > 0 || b.area() == 0)
+            continue;
+        const double scale =
+            std::max(double(a.width) / b.width, double(a.height) / b.height) * 1.03;
+        if (scale < 0.87 || scale > 1.15)
+            continue;
+        // The other thing, scaled and centred on this one, in the window's frame.
+        const cv::Point2d centreB(b.x + b.width / 2.0, b.y + b.height / 2.0);
+        const cv::Matx23d toWindow(scale, 0, centreA.x - scale * (centreB.x - s.box.x), 0, scale,
+                                   centreA.y - scale * (centreB.y - s.box.y));
+        cv::Mat placed;
+        cv::warpAffine(s.mask, placed, toWindow, window.size(), cv::INTER_NEAREST);
+        // It must stay inside the window (its edits own nothing beyond) and cover this thing.
+        if (cv::countNonZero(placed) < 0.9 * scale * scale * cv::countNonZero(s.mask))
+            continue;
+        const int uncovered = cv::countNonZero(object & ~grow(placed, 1));
+        const int overhang = cv::countNonZero(placed & ~grow(object, 2));
+        if (uncovered > objectArea / 50 || overhang > objectArea / 4)
+            continue;
+        // The other thing must come from the same kind of ground, or it arrives with a rim of
+        // foreign colour and looks cut out and stuck on.
+        if (cv::norm(s.ringColour - ringA) > 30.0)
+            continue;
+        const double difference = cv::norm(cv::mean(lab(s.box), s.mask) - colourA);
+        if (difference >= 12.0)
+            fits.push_back({difference, i, scale});
+    }
+    if (fits.empty())
+        return false;
+    std::sort(fits.begin(), fits.end(),
+              [](const Fit& x, const Fit& y) { return x.difference > y.difference; });
+    const Fit& fit = fits[std::size_t(
+        std::uniform_int_distribution<int>(0, std::min<int>(2, int(fits.size()) - 1))(c.rng))];
+    const Segment& s = c.analysis.segments[fit.segment];
+    const cv::Rect b = cv::boundingRect(s.mask) + s.box.tl();
+    const cv::Point2d centreB(b.x + b.width / 2.0, b.y + b.height / 2.0);
+    // Picture to window: x' = scale * (x - centreB) + centreA.
+    const cv::Matx23d pictureToWindow(fit.scale, 0, centreA.x - fit.scale * centreB.x, 0, fit.scale,
+                                      centreA.y - fit.scale * centreB.y);
+    cv::Mat pictureMask = cv::Mat::zeros(bounds.size(), CV_8U);
+    s.mask.copyTo(pictureMask(s.box));
+    cv::Mat source, outline;
+    cv::warpAffine(c.original, source, pictureToWindow, window.size(),
+                   fit.scale > 1.0 ? cv::INTER_CUBIC : cv::INTER_AREA, cv::BORDER_REFLECT);
+    cv::warpAffine(pictureMask, outline, pictureToWindow, window.size(), cv::INTER_LINEAR);
+    outline = outline > 127;
+    pasteObject(source, outline | object, modified, window);
+    return true;
 }
 
 // A copy of a thing from elsewhere in the picture set down on plain ground: another boat on
@@ -502,6 +621,24 @@ bool resize(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
 
 } // namespace
 
+double outlineSharpness(const cv::Mat& picture, const cv::Mat& object)
+{
+    cv::Mat gray, gx, gy, magnitude;
+    cv::cvtColor(picture, gray, cv::COLOR_BGR2GRAY);
+    cv::GaussianBlur(gray, gray, cv::Size(3, 3), 0);
+    cv::Sobel(gray, gx, CV_32F, 1, 0);
+    cv::Sobel(gray, gy, CV_32F, 0, 1);
+    cv::magnitude(gx, gy, magnitude);
+    // The strongest gradient across the outline, within a pixel of it either way.
+    cv::dilate(magnitude, magnitude, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    cv::Mat inner;
+    cv::erode(object, inner, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    const cv::Mat outline = object & ~inner;
+    if (cv::countNonZero(outline) == 0)
+        return 0.0;
+    return cv::mean(magnitude, outline)[0];
+}
+
 double rimTouch(const cv::Mat& object)
 {
     cv::Mat rim(object.size(), CV_8U, cv::Scalar(255));
@@ -516,6 +653,10 @@ bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window
         return kind == EditKind::Clone && addCopy(context, window, modified);
     if (rimTouch(object) > kMaxRimTouch)
         return false;
+    // A thing with a soft outline (a cloud, a glow, a patch of shade) changed or taken away
+    // leaves a smudge.
+    if (objectFound && outlineSharpness(context.original(window), object) < kMinOutlineSharpness)
+        return false;
     // Recolouring or removing a blob that is not an object leaves a stain or a smear.
     if (!objectFound && (kind == EditKind::Recolour || kind == EditKind::Remove))
         return false;
@@ -527,7 +668,8 @@ bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window
     case EditKind::Mirror:
         return mirror(context, window, object, modified);
     case EditKind::Clone:
-        return cloneDetail(context, window, object, modified);
+        return (objectFound && swapObject(context, window, object, modified)) ||
+               cloneDetail(context, window, object, objectFound, modified);
     case EditKind::Resize:
         return objectFound ? resizeObject(context, window, object, modified)
                            : resize(context, window, object, modified);

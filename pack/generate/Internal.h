@@ -68,6 +68,12 @@ cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found =
 // while a window cut out of a larger structure (a wall, a big fruit) touches it all round and
 // any edit would show the cut. Edits refuse objects above kMaxRimTouch.
 double rimTouch(const cv::Mat& object);
+
+// Mean gradient across the object's outline (Sobel of the grey picture, 0 to about 1000): high
+// for a thing with a crisp edge, low for a cloud, a glow or a patch of shade, whose edit would
+// read as a smudge.
+double outlineSharpness(const cv::Mat& picture, const cv::Mat& object);
+inline constexpr double kMinOutlineSharpness = 150.0;
 inline constexpr double kMaxRimTouch = 0.12;
 
 struct EditContext

@@ -3,12 +3,22 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 namespace generate {
 
 namespace {
+
+// TAVRELLO_GENERATE_TRACE=1 prints each window tried and why it was refused: for authors who
+// wonder why a photo gives no pair at a level.
+bool tracing()
+{
+    static const bool on = std::getenv("TAVRELLO_GENERATE_TRACE") != nullptr;
+    return on;
+}
 
 using detail::Analysis;
 using detail::LevelStyle;
@@ -133,9 +143,11 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
         if ((window & inside) != window || (window & box) != box ||
             !clearOf(window, taken, rejected))
             continue;
-        objects.push_back(
-            {std::min(1.0, s.contrast / 40.0) + 0.5 * detail::windowScore(analysis, window),
-             {window, int(i)}});
+        // Bigger things first, within the level's sizes: at Easy a cup, not a cup's handle.
+        objects.push_back({std::min(1.0, s.contrast / 40.0) +
+                               0.5 * detail::windowScore(analysis, window) +
+                               0.5 * double(longer) / double(style.objectMax),
+                           {window, int(i)}});
     }
     // Plain ground (sky, water, a wall) big enough to take a copy of some thing.
     std::vector<Scored> plain;
@@ -189,6 +201,22 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
     return picked;
 }
 
+// Edge pixels of `after` with no edge of `before` within two pixels: the cuts, seams and
+// broken lines an edit may have drawn into the picture.
+int newEdges(const cv::Mat& before, const cv::Mat& after)
+{
+    auto edgesOf = [](const cv::Mat& picture) {
+        cv::Mat gray, edges;
+        cv::cvtColor(picture, gray, cv::COLOR_BGR2GRAY);
+        cv::GaussianBlur(gray, gray, cv::Size(3, 3), 0);
+        cv::Canny(gray, edges, 50, 130);
+        return edges;
+    };
+    cv::Mat old;
+    cv::dilate(edgesOf(before), old, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+    return cv::countNonZero(edgesOf(after) & ~old);
+}
+
 struct Attempt
 {
     cv::Mat modified;
@@ -240,6 +268,9 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         // Easy differences are whole things changing; a resized or cloned patch of texture is
         // not something a player spots at a glance.
         if (style.objectsOnly && !found && pick.segment != kPlain) {
+            if (tracing())
+                std::fprintf(stderr, "window %d,%d %dx%d (%d): no whole object\n", window.x,
+                             window.y, window.width, window.height, pick.segment);
             rejected.push_back(window);
             continue;
         }
@@ -248,10 +279,13 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         for (EditKind k : order)
             if (std::find(attempt.kinds.begin(), attempt.kinds.end(), k) == attempt.kinds.end())
                 tryOrder.push_back(k);
-        // A kind may come back once, not more: four enlargements make a dull picture.
+        // A kind may come back once, not more: four enlargements make a dull picture. Removal
+        // may come back twice: it is the edit that most often looks untouched, and a thing gone
+        // is a fair difference at every level.
         for (EditKind k : order)
             if (std::find(tryOrder.begin(), tryOrder.end(), k) == tryOrder.end() &&
-                std::count(attempt.kinds.begin(), attempt.kinds.end(), k) < 2)
+                std::count(attempt.kinds.begin(), attempt.kinds.end(), k) <
+                    (k == EditKind::Remove ? 3 : 2))
                 tryOrder.push_back(k);
 
         bool placed = false;
@@ -260,13 +294,26 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
             const detail::EditContext context{picture, analysis,        style,
                                               rng,     attempt.windows, pick.segment == kPlain};
             if (!detail::applyEdit(kind, context, window, object, found, work)) {
+                if (tracing())
+                    std::fprintf(stderr, "window %d,%d %dx%d (%d): %s does not suit it\n", window.x,
+                                 window.y, window.width, window.height, pick.segment,
+                                 editKindName(kind));
                 continue;
             }
             // Judged on the zone, so the blur sees the window's surroundings as they are.
             const cv::Rect zone = zoneOf(window);
             const double needed =
                 visibility.minArea * (kind == EditKind::Mirror ? kMirrorVisibilityFactor : 1.0);
-            if (perceptibleArea(picture(zone), work(zone), visibility.deltaE) < needed)
+            const int area = perceptibleArea(picture(zone), work(zone), visibility.deltaE);
+            const int fresh = newEdges(picture(zone), work(zone));
+            if (tracing())
+                std::fprintf(stderr,
+                             "window %d,%d %dx%d (%d): %s changes %d of %d pixels, new edges %d\n",
+                             window.x, window.y, window.width, window.height, pick.segment,
+                             editKindName(kind), area, int(needed), fresh);
+            // Cuts, seams and broken lines: a few new edge pixels come with any change, more
+            // than a quarter of the window's side give the edit away.
+            if (area < needed || fresh > window.width / 4)
                 continue;
             attempt.modified = work;
             attempt.windows.push_back(window);
@@ -303,7 +350,7 @@ Visibility levelVisibility(int level)
 {
     // Easy: about a 21 x 21 area changed loudly; Medium: a 16 x 16 one; Hard: an 11 x 11 one
     // changed enough to see when looking there.
-    static const Visibility levels[3] = {{20.0, 450}, {16.0, 250}, {12.0, 120}};
+    static const Visibility levels[3] = {{20.0, 300}, {16.0, 250}, {12.0, 120}};
     return levels[std::clamp(level, 1, 3) - 1];
 }
 
