@@ -1,6 +1,7 @@
 #include "PairCheck.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -36,6 +37,79 @@ QRect pixelRect(const StoredRect& r)
 QString label(int k)
 {
     return QStringLiteral("difference %1").arg(k + 1);
+}
+
+// A player looks at the pictures whole, not pixel by pixel: a patch of grass or foliage that is
+// mirrored or shuffled differs in thousands of pixels yet looks the same. The colour difference
+// (CIE Lab) of the two pictures is therefore averaged over a Gaussian of this sigma before it is
+// compared with a just-visible distance; the pair generator judges its own changes the same way.
+constexpr double kViewingSigma = 2.5;
+constexpr double kJustVisible = 12.0; // Delta E
+// Fewer pixels than this standing out after the averaging: the change hardly shows.
+constexpr int kPerceptibleMinimum = 60;
+
+std::array<float, 3> lab(QRgb rgb)
+{
+    const auto linear = [](int c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const double r = linear(qRed(rgb)), g = linear(qGreen(rgb)), b = linear(qBlue(rgb));
+    // sRGB to XYZ, relative to the D65 white point.
+    const double x = (0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047;
+    const double y = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    const double z = (0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883;
+    const auto f = [](double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0; };
+    return {float(116.0 * f(y) - 16.0), float(500.0 * (f(x) - f(y))), float(200.0 * (f(y) - f(z)))};
+}
+
+// Pixels of `area` whose averaged Lab difference exceeds kJustVisible.
+int perceptiblePixels(const QImage& original, const QImage& modified, const QRect& area)
+{
+    const int radius = int(std::ceil(3 * kViewingSigma));
+    const QRect around =
+        area.adjusted(-radius, -radius, radius, radius).intersected(original.rect());
+    const int w = around.width();
+    const int h = around.height();
+    std::vector<float> diff(std::size_t(w) * std::size_t(h) * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const auto a = lab(original.pixel(around.left() + x, around.top() + y));
+            const auto b = lab(modified.pixel(around.left() + x, around.top() + y));
+            for (int c = 0; c < 3; ++c)
+                diff[(std::size_t(y) * w + x) * 3 + c] = a[c] - b[c];
+        }
+    std::vector<float> kernel(std::size_t(2 * radius + 1));
+    float total = 0;
+    for (int i = -radius; i <= radius; ++i)
+        total += kernel[std::size_t(i + radius)] =
+            float(std::exp(-i * i / (2 * kViewingSigma * kViewingSigma)));
+    for (float& k : kernel)
+        k /= total;
+    // Separable blur, the edges of the neighbourhood repeated outwards.
+    const auto blur = [&](const std::vector<float>& in, bool horizontal) {
+        std::vector<float> out(in.size(), 0.f);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int i = -radius; i <= radius; ++i) {
+                    const int sx = horizontal ? std::clamp(x + i, 0, w - 1) : x;
+                    const int sy = horizontal ? y : std::clamp(y + i, 0, h - 1);
+                    for (int c = 0; c < 3; ++c)
+                        out[(std::size_t(y) * w + x) * 3 + c] +=
+                            kernel[std::size_t(i + radius)] *
+                            in[(std::size_t(sy) * w + sx) * 3 + c];
+                }
+        return out;
+    };
+    const std::vector<float> blurred = blur(blur(diff, true), false);
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const float* d =
+                &blurred[(std::size_t(y - around.top()) * w + (x - around.left())) * 3];
+            count += d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > kJustVisible * kJustVisible;
+        }
+    return count;
 }
 
 } // namespace
@@ -164,6 +238,12 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
         if (inside < kVisibleChange)
             findings.push_back(
                 {Finding::Error, label(i) + QStringLiteral(": nothing visibly changes inside it")});
+        else if (area.isValid() &&
+                 perceptiblePixels(original, modified, area) < kPerceptibleMinimum)
+            findings.push_back(
+                {Finding::Warning,
+                 label(i) + QStringLiteral(": the change hardly shows when the pictures are seen "
+                                           "whole (shuffled texture?)")});
     }
 
     // Where a rectangle can't be placed, nobody can say which changes it was meant to cover.

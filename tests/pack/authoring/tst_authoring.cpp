@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -173,6 +174,9 @@ class AuthoringTests : public QObject
         QTest::newRow("a rectangle with no visible change")
             << "invisible"
             << "error: difference 3: nothing visibly changes";
+        QTest::newRow("a rectangle over mirrored grain")
+            << "shuffled"
+            << "warning: difference 3: the change hardly shows";
         QTest::newRow("changed pixels outside every rectangle")
             << "uncovered"
             << "changed pixels lie outside every difference";
@@ -223,6 +227,22 @@ class AuthoringTests : public QObject
         if (fault == "invisible")
             p = author.pair(1, 1, base, withChanges(base, kSquares.mid(0, 2) + kSquares.mid(3)),
                             {kSquares[0], kSquares[1], QRect(200, 200, 30, 30), kSquares[3]});
+        if (fault == "shuffled") {
+            // Grain mirrored inside the third square: thousands of pixels differ, the eye sees
+            // the same grass.
+            QImage grained = base;
+            QRandomGenerator random(5);
+            for (int y = 290; y < 350; ++y)
+                for (int x = 70; x < 130; ++x) {
+                    const int v = 90 + int(random.bounded(80));
+                    grained.setPixel(x, y, qRgb(v * 6 / 10, v, v * 7 / 10));
+                }
+            QImage mirrored = withChanges(grained, {kSquares[0], kSquares[1], kSquares[3]});
+            const QRect g = kSquares[2];
+            const QImage flipped = grained.copy(g).flipped(Qt::Horizontal);
+            QPainter(&mirrored).drawImage(g.topLeft(), flipped);
+            p = author.pair(1, 1, grained, mirrored);
+        }
         if (fault == "uncovered")
             p = author.pair(1, 1, base,
                             withChanges(base, kSquares + QList<QRect>{QRect(200, 200, 40, 40)}));
