@@ -312,8 +312,10 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
                              window.x, window.y, window.width, window.height, pick.segment,
                              editKindName(kind), area, int(needed), fresh);
             // Cuts, seams and broken lines: a few new edge pixels come with any change, more
-            // than a quarter of the window's side give the edit away.
-            if (area < needed || fresh > window.width / 4)
+            // than a quarter of the window's side give the edit away. A recolour follows the
+            // thing's own outline and only shifts the brightness of its texture; it cuts
+            // nothing.
+            if (area < needed || (kind != EditKind::Recolour && fresh > window.width / 4))
                 continue;
             attempt.modified = work;
             attempt.windows.push_back(window);
