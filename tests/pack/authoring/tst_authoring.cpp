@@ -239,7 +239,7 @@ class AuthoringTests : public QObject
                 }
             QImage mirrored = withChanges(grained, {kSquares[0], kSquares[1], kSquares[3]});
             const QRect g = kSquares[2];
-            const QImage flipped = grained.copy(g).flipped(Qt::Horizontal);
+            const QImage flipped = grained.copy(g).mirrored(true, false);
             QPainter(&mirrored).drawImage(g.topLeft(), flipped);
             p = author.pair(1, 1, grained, mirrored);
         }
