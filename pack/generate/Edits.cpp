@@ -469,9 +469,14 @@ bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& obj
         return false;
     const cv::Rect a = cv::boundingRect(object);
     const cv::Point2d centreA(a.x + a.width / 2.0, a.y + a.height / 2.0);
-    cv::Mat lab;
-    cv::cvtColor(c.original, lab, cv::COLOR_BGR2Lab);
-    const cv::Scalar colourA = cv::mean(lab(window), object);
+    // Mean Lab colours of the two things; converted region by region, only for things whose
+    // outline fits.
+    const auto labMean = [&](const cv::Rect& region, const cv::Mat& mask) {
+        cv::Mat lab;
+        cv::cvtColor(c.original(region), lab, cv::COLOR_BGR2Lab);
+        return cv::mean(lab, mask);
+    };
+    const cv::Scalar colourA = labMean(window, object);
     const cv::Scalar ringA = cv::mean(c.original(window), grow(object, 12) & ~grow(object, 4));
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
 
@@ -508,7 +513,7 @@ bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& obj
         // foreign colour and looks cut out and stuck on.
         if (cv::norm(s.ringColour - ringA) > 30.0)
             continue;
-        const double difference = cv::norm(cv::mean(lab(s.box), s.mask) - colourA);
+        const double difference = cv::norm(labMean(s.box, s.mask) - colourA);
         if (difference >= 12.0)
             fits.push_back({difference, i, scale});
     }
