@@ -60,6 +60,15 @@ const LevelStyle& levelStyle(int level)
     return styles[std::clamp(level, 1, 3) - 1];
 }
 
+cv::Mat edgeMap(const cv::Mat& picture)
+{
+    cv::Mat gray, edges;
+    cv::cvtColor(picture, gray, cv::COLOR_BGR2GRAY);
+    cv::GaussianBlur(gray, gray, cv::Size(3, 3), 0);
+    cv::Canny(gray, edges, 50, 130);
+    return edges;
+}
+
 double windowMean(const cv::Mat& integral, const cv::Rect& r)
 {
     const double sum = integral.at<double>(r.y + r.height, r.x + r.width) -
@@ -140,11 +149,7 @@ Analysis analyse(const cv::Mat& picture)
     cv::Mat gray;
     cv::cvtColor(picture, gray, cv::COLOR_BGR2GRAY);
 
-    // Edges at fixed thresholds, so a flat or blurred area stays edge-free however the rest
-    // of the picture looks.
-    cv::Mat smooth, edges;
-    cv::GaussianBlur(gray, smooth, cv::Size(3, 3), 0);
-    cv::Canny(smooth, edges, 50, 130);
+    const cv::Mat edges = edgeMap(picture);
     cv::Mat edge01;
     edges.convertTo(edge01, CV_32F, 1.0 / 255);
     cv::Mat edgeDensity;

@@ -51,6 +51,10 @@ struct Analysis
 };
 Analysis analyse(const cv::Mat& picture);
 
+// Edges at fixed thresholds (Canny on the lightly blurred grey picture), so a flat or blurred
+// area stays edge-free however the rest of the picture looks.
+cv::Mat edgeMap(const cv::Mat& picture);
+
 double windowMean(const cv::Mat& integral, const cv::Rect& r);
 // Enough edges and contrast that an edit has something to work on and hides in detail:
 // flat sky, walls and out-of-focus backgrounds fail.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <string>
 
 namespace generate {
 
@@ -14,10 +15,12 @@ namespace {
 
 // TAVRELLO_GENERATE_TRACE=1 prints each window tried and why it was refused: for authors who
 // wonder why a photo gives no pair at a level.
-bool tracing()
+void trace(const cv::Rect& window, int segment, const std::string& what)
 {
     static const bool on = std::getenv("TAVRELLO_GENERATE_TRACE") != nullptr;
-    return on;
+    if (on)
+        std::fprintf(stderr, "window %d,%d %dx%d (%d): %s\n", window.x, window.y, window.width,
+                     window.height, segment, what.c_str());
 }
 
 using detail::Analysis;
@@ -205,16 +208,10 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
 // broken lines an edit may have drawn into the picture.
 int newEdges(const cv::Mat& before, const cv::Mat& after)
 {
-    auto edgesOf = [](const cv::Mat& picture) {
-        cv::Mat gray, edges;
-        cv::cvtColor(picture, gray, cv::COLOR_BGR2GRAY);
-        cv::GaussianBlur(gray, gray, cv::Size(3, 3), 0);
-        cv::Canny(gray, edges, 50, 130);
-        return edges;
-    };
     cv::Mat old;
-    cv::dilate(edgesOf(before), old, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
-    return cv::countNonZero(edgesOf(after) & ~old);
+    cv::dilate(detail::edgeMap(before), old,
+               cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+    return cv::countNonZero(detail::edgeMap(after) & ~old);
 }
 
 struct Attempt
@@ -268,9 +265,7 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         // Easy differences are whole things changing; a resized or cloned patch of texture is
         // not something a player spots at a glance.
         if (style.objectsOnly && !found && pick.segment != kPlain) {
-            if (tracing())
-                std::fprintf(stderr, "window %d,%d %dx%d (%d): no whole object\n", window.x,
-                             window.y, window.width, window.height, pick.segment);
+            trace(window, pick.segment, "no whole object");
             rejected.push_back(window);
             continue;
         }
@@ -294,10 +289,7 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
             const detail::EditContext context{picture, analysis,        style,
                                               rng,     attempt.windows, pick.segment == kPlain};
             if (!detail::applyEdit(kind, context, window, object, found, work)) {
-                if (tracing())
-                    std::fprintf(stderr, "window %d,%d %dx%d (%d): %s does not suit it\n", window.x,
-                                 window.y, window.width, window.height, pick.segment,
-                                 editKindName(kind));
+                trace(window, pick.segment, std::string(editKindName(kind)) + " does not suit it");
                 continue;
             }
             // Judged on the zone, so the blur sees the window's surroundings as they are.
@@ -306,11 +298,9 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
                 visibility.minArea * (kind == EditKind::Mirror ? kMirrorVisibilityFactor : 1.0);
             const int area = perceptibleArea(picture(zone), work(zone), visibility.deltaE);
             const int fresh = newEdges(picture(zone), work(zone));
-            if (tracing())
-                std::fprintf(stderr,
-                             "window %d,%d %dx%d (%d): %s changes %d of %d pixels, new edges %d\n",
-                             window.x, window.y, window.width, window.height, pick.segment,
-                             editKindName(kind), area, int(needed), fresh);
+            trace(window, pick.segment,
+                  std::string(editKindName(kind)) + " changes " + std::to_string(area) + " of " +
+                      std::to_string(int(needed)) + " pixels, new edges " + std::to_string(fresh));
             // Cuts, seams and broken lines: a few new edge pixels come with any change, more
             // than a quarter of the window's side give the edit away. A recolour follows the
             // thing's own outline and only shifts the brightness of its texture; it cuts
@@ -350,7 +340,7 @@ const char* editKindName(EditKind kind)
 
 Visibility levelVisibility(int level)
 {
-    // Easy: about a 21 x 21 area changed loudly; Medium: a 16 x 16 one; Hard: an 11 x 11 one
+    // Easy: about a 17 x 17 area changed loudly; Medium: a 16 x 16 one; Hard: an 11 x 11 one
     // changed enough to see when looking there.
     static const Visibility levels[3] = {{20.0, 300}, {16.0, 250}, {12.0, 120}};
     return levels[std::clamp(level, 1, 3) - 1];
