@@ -9,7 +9,7 @@ function(tavrello_add_test)
   target_compile_definitions(${T_NAME} PRIVATE
     TAVRELLO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TAVRELLO_PROGRAM_DIR="${TAVRELLO_PROGRAM_DIR}"
-    TAVRELLO_SHARED_DIR="${TAVRELLO_SHARED_DIR}")
+    TAVRELLO_JET_TESTDATA="${TAVRELLO_JET_TESTDATA}")
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
 endfunction()

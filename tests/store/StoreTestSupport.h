@@ -19,10 +19,28 @@
 
 namespace storetest {
 
+// Access files we may not redistribute live outside the tree (TAVRELLO_JET_TESTDATA).
+inline bool haveJetTestData()
+{
+    return QFile::exists(QStringLiteral(TAVRELLO_JET_TESTDATA "/northwind-jet4.mdb"));
+}
+
 inline QString sharedJet(const QString& name)
 {
-    return QStringLiteral(TAVRELLO_SHARED_DIR "/testdata/jet/") + name;
+    return QStringLiteral(TAVRELLO_JET_TESTDATA "/") + name;
 }
+
+// The redistributable files of another Jet reader's test suite, committed with their licence.
+inline QString mdbReaderFile(const QString& name)
+{
+    return QStringLiteral(TAVRELLO_SOURCE_DIR "/tests/data/mdb-reader/") + name;
+}
+
+#define SKIP_WITHOUT_JET_TESTDATA()                                                               \
+    do {                                                                                          \
+        if (!storetest::haveJetTestData())                                                        \
+            QSKIP("needs the Access files of TAVRELLO_JET_TESTDATA, not on this machine");        \
+    } while (false)
 
 inline std::string connectionString(const QString& folder)
 {

@@ -29,6 +29,7 @@ class TestPictureFiles : public QObject
 
 void TestPictureFiles::init()
 {
+    SKIP_WITHOUT_JET_TESTDATA();
     m_dir = new QTemporaryDir;
     QVERIFY(installAs(*m_dir, sharedJet("northwind-jet4.mdb")));
     m_connection = new Connection;

@@ -408,9 +408,9 @@ class AuthoringTests : public QObject
     {
         QFETCH(QString, command);
         QFETCH(QString, file);
-        const QString path = QStringLiteral(TAVRELLO_SHARED_DIR "/testdata/jet/") + file;
+        const QString path = QStringLiteral(TAVRELLO_JET_TESTDATA "/") + file;
         if (file != "no-such.mdb" && !QFile::exists(path))
-            QSKIP("the shared test data is not on this machine");
+            QSKIP("needs the Access files of TAVRELLO_JET_TESTDATA, not on this machine");
         QTemporaryDir out;
         QStringList args{command, path};
         if (command == "extract")

@@ -51,7 +51,7 @@ cv::Mat scene(int width, int height, int variant = 0)
 
 QString photoPath(const char* name)
 {
-    return QStringLiteral(TAVRELLO_SHARED_DIR "/photos/") + QLatin1String(name);
+    return QStringLiteral(TAVRELLO_SOURCE_DIR "/assets/photos/") + QLatin1String(name);
 }
 
 cv::Mat decode(const std::vector<uchar>& bytes)
