@@ -8,6 +8,7 @@
 #include "store/Recordset.h"
 #include "support/ErrorTrap.h"
 #include "support/MessageBoxes.h"
+#include "support/PictureFolder.h"
 
 #include <QCoreApplication>
 #include <QScopedValueRollback>
@@ -132,8 +133,10 @@ void Form1::PushButton1_Click()
 // the files are removed even when a picture fails to load.
 void Form1::loadPair(ErrorTrap& trap, int firstLine)
 {
-    const QString original = programFile(QStringLiteral("orig.jpg"));
-    const QString modified = programFile(QStringLiteral("mod.jpg"));
+    // The program folder, or the player's own folder when they can't write there.
+    const QString folder = support::PictureFolder(m_programDir) + QLatin1Char('/');
+    const QString original = folder + QStringLiteral("orig.jpg");
+    const QString modified = folder + QStringLiteral("mod.jpg");
     int line = firstLine;
     const auto step = [&](auto&& statement) {
         trap.run(line, statement);

@@ -40,7 +40,9 @@ QString programHelp()
                        .arg(kProgram);
     for (const Command& c : kCommands)
         text += QStringLiteral("  %1  %2\n").arg(QLatin1String(c.name), -10).arg(c.summary);
-    text += QStringLiteral("\nRun '%1 COMMAND --help' for a command's options.\n").arg(kProgram);
+    text += QStringLiteral("\nRun '%1 COMMAND --help' for a command's options, '%1 --version' for "
+                           "the version.\n")
+                .arg(kProgram);
     return text;
 }
 
@@ -82,6 +84,10 @@ int runCommandLine(int argc, char** argv)
     const QString name = args.takeFirst();
     if (name == "-h" || name == "--help" || name == "help") {
         printOut(programHelp());
+        return 0;
+    }
+    if (name == "--version") {
+        printOut(QStringLiteral("%1 %2\n").arg(kProgram, QStringLiteral(TAVRELLO_VERSION)));
         return 0;
     }
     for (const Command& c : kCommands) {

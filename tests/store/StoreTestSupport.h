@@ -36,10 +36,10 @@ inline QString mdbReaderFile(const QString& name)
     return QStringLiteral(TAVRELLO_SOURCE_DIR "/tests/data/mdb-reader/") + name;
 }
 
-#define SKIP_WITHOUT_JET_TESTDATA()                                                               \
-    do {                                                                                          \
-        if (!storetest::haveJetTestData())                                                        \
-            QSKIP("needs the Access files of TAVRELLO_JET_TESTDATA, not on this machine");        \
+#define SKIP_WITHOUT_JET_TESTDATA()                                                                \
+    do {                                                                                           \
+        if (!storetest::haveJetTestData())                                                         \
+            QSKIP("needs the Access files of TAVRELLO_JET_TESTDATA, not on this machine");         \
     } while (false)
 
 inline std::string connectionString(const QString& folder)

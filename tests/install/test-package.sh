@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Packs the build as a Debian package and checks it as a distribution and a player would: the files
+# it installs, dependencies computed from the binaries, lintian, the desktop entry and AppStream
+# validators, then the unpacked game played by a player who can't write its program folder.
+set -euo pipefail
+build=${1:?build folder}
+driver=${2:?installed-game test program}
+version=${3:?version}
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "package: $*"; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; }
+deb="$work/out/tavrello_${version}_amd64.deb"
+[ -f "$deb" ] || fail "no $(basename "$deb") in: $(ls "$work/out")"
+echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB"
+
+dpkg-deb -x "$deb" "$work/root"
+root="$work/root"
+folder="$root/usr/lib/tavrello"
+for f in usr/lib/tavrello/tavrello usr/lib/tavrello/tavrello-pack usr/lib/tavrello/dbImages.mdb \
+         usr/lib/tavrello/HAND-M.CUR usr/games/tavrello usr/bin/tavrello-pack \
+         usr/share/applications/tavrello.desktop usr/share/metainfo/org.example.tavrello.metainfo.xml \
+         usr/share/man/man6/tavrello.6.gz usr/share/man/man1/tavrello-pack.1.gz \
+         usr/share/doc/tavrello/copyright usr/share/doc/tavrello/changelog.gz; do
+  [ -e "$root/$f" ] || fail "missing /$f"
+done
+for size in 32 48 128 256; do
+  [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/tavrello.png" ] || fail "missing ${size}px icon"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6widgets6 libmdb; do
+  grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+
+desktop-file-validate "$root/usr/share/applications/tavrello.desktop"
+appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/org.example.tavrello.metainfo.xml" >"$work/appstream.log" 2>&1 ||
+  { cat "$work/appstream.log"; fail "AppStream metadata does not validate"; }
+if command -v lintian >/dev/null; then
+  lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 ||
+    { cat "$work/lintian.log"; fail "lintian reports errors"; }
+  grep -E '^[WE]:' "$work/lintian.log" | sed 's/^/lintian: /' || true
+else
+  echo "package: lintian is not installed, skipped (scripts/deps installs it)"
+fi
+[ "$("$root/usr/bin/tavrello-pack" --version)" = "tavrello-pack $version" ] || fail "tavrello-pack --version"
+
+# A player who can't write the program folder: root drops to nobody; anyone else is kept out by
+# taking away the write bits.
+before=$(cd "$folder" && ls -A)
+cp "$driver" "$work/installed-game-test"
+chmod 755 "$work/installed-game-test"
+if [ "$(id -u)" -eq 0 ]; then
+  as_player=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+else
+  as_player=()
+  chmod -R a-w "$folder"
+fi
+player_env=(env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 TMPDIR="$work/tmp" QT_QPA_PLATFORM=offscreen
+            HOME="$work/home" TAVRELLO_INSTALLED_FOLDER="$folder" ASAN_OPTIONS=detect_leaks=0)
+mkdir -m 1777 "$work/home" "$work/tmp"
+"${as_player[@]}" "${player_env[@]}" "$work/installed-game-test" || fail "the unpacked game did not play"
+
+# The installed program itself, through its launcher, starts and stays up for that player.
+"${as_player[@]}" "${player_env[@]}" "$root/usr/games/tavrello" >"$work/game.log" 2>&1 &
+game=$!
+sleep 2
+kill -0 "$game" 2>/dev/null || { cat "$work/game.log"; fail "the installed game ended on its own"; }
+kill "$game"
+wait "$game" 2>/dev/null || true
+[ "$(cd "$folder" && ls -A)" = "$before" ] || fail "the program folder changed: $(cd "$folder" && ls -A)"
+echo "package: ok"
