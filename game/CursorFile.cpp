@@ -36,7 +36,9 @@ QPoint hotSpotOf(const QString& path)
 QCursor LoadCursorFile(const QString& path)
 {
     const QPoint hotSpot = hotSpotOf(path);
+    // Read as a cursor and nothing else: guessing the format would load every image plugin.
     QImageReader reader(path, "cur");
+    reader.setAutoDetectImageFormat(false);
     const QImage image = reader.read();
     if (image.isNull())
         fail(path, reader.errorString());

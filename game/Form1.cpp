@@ -16,6 +16,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <QScreen>
 
 using support::ErrorTrap;
@@ -52,11 +54,16 @@ constexpr std::array<MarkerPlace, 4> shape2Places{{{495, 6300, 420, 285},
                                                    {1575, 6300, 420, 285},
                                                    {2115, 6300, 420, 285}}};
 
+// The pictures are decoded as PNG by name: QIcon::addFile would ask every image plugin installed
+// whether it knows the file, loading them all, which was a sixth of the start-up's work.
 QIcon applicationIcon()
 {
     QIcon icon;
-    for (const int size : {32, 48, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tavrello-%1.png").arg(size), QSize(size, size));
+    for (const int size : {32, 48, 128, 256}) {
+        QImageReader reader(QStringLiteral(":/icons/tavrello-%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return icon;
 }
 
