@@ -5,14 +5,20 @@
 #include "Extract.h"
 #include "InputError.h"
 #include "List.h"
-#include "generate/Generate.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
 
 namespace pack {
 
 namespace {
+
+int runGeneratorProgram(const QStringList& arguments);
 
 // Adding a command is adding its line here.
 constexpr Command kCommands[] = {
@@ -20,8 +26,29 @@ constexpr Command kCommands[] = {
     {"list", "print the pairs of a database, one line each", &runList},
     {"extract", "take a database apart into pictures and a manifest", &runExtract},
     {"check", "find pairs that can't be played fairly", &runCheck},
-    {"generate", "make a pair from a photo and add it to a manifest", &generate::runGenerate},
+    {"generate", "make a pair from a photo and add it to a manifest", &runGeneratorProgram},
 };
+
+// The generator links OpenCV, whose libraries take some 50 MiB of memory the moment they are
+// loaded. It is a program of its own beside this one, so that build, list, extract and check
+// don't carry it; `generate` hands the process over to it with the same arguments, output and
+// exit status.
+int runGeneratorProgram(const QStringList& arguments)
+{
+    const QByteArray program =
+        QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/") +
+                          QLatin1String(kGeneratorProgram));
+    std::vector<QByteArray> words{program};
+    for (const QString& a : arguments)
+        words.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    ::execv(program.constData(), argv.data());
+    throw std::runtime_error("the pair generator " + program.toStdString() +
+                             " can't be started: " + std::strerror(errno));
+}
 
 constexpr const char* kProgram = "tavrello-pack";
 
@@ -91,21 +118,26 @@ int runCommandLine(int argc, char** argv)
         return 0;
     }
     for (const Command& c : kCommands) {
-        if (name != QLatin1String(c.name))
-            continue;
-        try {
-            return c.run(args);
-        } catch (const InputError& e) {
-            printErr(QStringLiteral("%1: %2: %3\n")
-                         .arg(kProgram, oneLine(e.file()), oneLine(e.problem())));
-            return kBadInput;
-        } catch (const std::exception& e) {
-            printErr(QStringLiteral("%1: %2: %3\n")
-                         .arg(kProgram, name, oneLine(QString::fromLocal8Bit(e.what()))));
-            return 1;
-        }
+        if (name == QLatin1String(c.name))
+            return runCommand(c, args);
     }
     return usageError(QStringLiteral("unknown command \"%1\" (try --help)").arg(name));
+}
+
+int runCommand(const Command& command, const QStringList& arguments)
+{
+    try {
+        return command.run(arguments);
+    } catch (const InputError& e) {
+        printErr(
+            QStringLiteral("%1: %2: %3\n").arg(kProgram, oneLine(e.file()), oneLine(e.problem())));
+        return kBadInput;
+    } catch (const std::exception& e) {
+        printErr(QStringLiteral("%1: %2: %3\n")
+                     .arg(kProgram, QLatin1String(command.name),
+                          oneLine(QString::fromLocal8Bit(e.what()))));
+        return 1;
+    }
 }
 
 } // namespace pack

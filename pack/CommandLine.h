@@ -24,6 +24,13 @@ std::span<const Command> commands();
 // main() for tavrello-pack. Errors come out as one line on stderr.
 int runCommandLine(int argc, char** argv);
 
+// Runs one command with its arguments; what it throws comes out as one line on stderr and an
+// exit status (kBadInput for InputError, 1 for anything else).
+int runCommand(const Command& command, const QStringList& arguments);
+
+// The program beside tavrello-pack that `tavrello-pack generate` runs.
+inline constexpr const char* kGeneratorProgram = "tavrello-generate";
+
 // For commands: write to stdout, or report bad arguments (one line, returns kBadInput).
 void printOut(const QString& text);
 int usageError(const QString& problem);

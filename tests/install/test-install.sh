@@ -9,7 +9,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 folder="$prefix/lib/tavrello"
-for f in tavrello tavrello-pack dbImages.mdb HAND-M.CUR; do
+for f in tavrello tavrello-pack tavrello-generate dbImages.mdb HAND-M.CUR; do
   [ -f "$folder/$f" ] || { echo "missing $folder/$f"; exit 1; }
 done
 for size in 32 48 128 256; do

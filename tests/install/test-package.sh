@@ -20,7 +20,7 @@ dpkg-deb -x "$deb" "$work/root"
 root="$work/root"
 folder="$root/usr/lib/tavrello"
 for f in usr/lib/tavrello/tavrello usr/lib/tavrello/tavrello-pack usr/lib/tavrello/dbImages.mdb \
-         usr/lib/tavrello/HAND-M.CUR usr/games/tavrello usr/bin/tavrello-pack \
+         usr/lib/tavrello/HAND-M.CUR usr/lib/tavrello/tavrello-generate usr/games/tavrello usr/bin/tavrello-pack \
          usr/share/applications/tavrello.desktop usr/share/metainfo/org.example.tavrello.metainfo.xml \
          usr/share/man/man6/tavrello.6.gz usr/share/man/man1/tavrello-pack.1.gz \
          usr/share/doc/tavrello/copyright usr/share/doc/tavrello/changelog.gz; do
