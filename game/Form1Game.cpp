@@ -3,6 +3,7 @@
 #include "Form1.h"
 #include "ObjectReference.h"
 #include "PictureLoader.h"
+#include "format/PairTable.h"
 #include "store/Connection.h"
 #include "store/PictureFiles.h"
 #include "store/Recordset.h"
@@ -43,18 +44,6 @@ bool atLeast(const store::FieldValue& value, float bound)
     return is_gteq(value.compare(double(bound)));
 }
 
-struct DifferenceFields
-{
-    std::string x1, y1, x2, y2;
-};
-
-const std::array<DifferenceFields, 4> differenceFields{{
-    {"loc1_x1", "loc1_y1", "loc1_x2", "loc1_y2"},
-    {"loc2_x1", "loc2_y1", "loc2_x2", "loc2_y2"},
-    {"loc3_x1", "loc3_y1", "loc3_x2", "loc3_y2"},
-    {"loc4_x1", "loc4_y1", "loc4_x2", "loc4_y2"},
-}};
-
 void clearPicture(PictureBox& box)
 {
     box.setPicture(LoadPicture(QString()));
@@ -94,11 +83,11 @@ void Form1::PushButton1_Click()
             object(ImageRecordset).Open(query, object(ImageConnection), 3, 3);
         };
         if (trap.test(116, [&] { return Option1->isChecked(); }))
-            trap.run(118, [&] { openLevel("select * from tblImages where level=1 order by id"); });
+            trap.run(118, [&] { openLevel(format::kLevelQueries[0]); });
         else if (trap.test(120, [&] { return Option2->isChecked(); }))
-            trap.run(122, [&] { openLevel("select * from tblImages where level=2 order by id"); });
+            trap.run(122, [&] { openLevel(format::kLevelQueries[1]); });
         else if (trap.test(124, [&] { return Option3->isChecked(); }))
-            trap.run(126, [&] { openLevel("select * from tblImages where level=3 order by id"); });
+            trap.run(126, [&] { openLevel(format::kLevelQueries[2]); });
         trap.run(128, [&] { object(ImageRecordset).MoveFirst(); });
         loadPair(trap, 130);
         trap.run(150, [&] { Timer1->setEnabled(true); });
@@ -145,11 +134,11 @@ void Form1::loadPair(ErrorTrap& trap, int firstLine)
     step([&] { Label1->setCaption(QStringLiteral("Loading images...please wait.")); });
     step([&] { QCoreApplication::processEvents(); });
     step([&] {
-        store::WriteFieldToFile(object(ImageRecordset).Fields("original_image"),
+        store::WriteFieldToFile(object(ImageRecordset).Fields(format::kOriginalColumn),
                                 original.toStdString());
     });
     step([&] {
-        store::WriteFieldToFile(object(ImageRecordset).Fields("modified_image"),
+        store::WriteFieldToFile(object(ImageRecordset).Fields(format::kModifiedColumn),
                                 modified.toStdString());
     });
     step([&] { Picture2->setPicture(LoadPicture(original)); });
@@ -168,7 +157,7 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
 
     // Every difference is tested on every press; a press in overlapping rectangles finds them all.
     for (std::size_t i = 0; i < 4; ++i) {
-        const DifferenceFields& names = differenceFields[i];
+        const format::DifferenceColumns& names = format::kDifferenceColumns[i];
         const bool hit = trap.test(104, [&] {
             store::Recordset& rows = object(ImageRecordset);
             const store::FieldValue x1 = rows.Fields(names.x1).Value();

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "format/PairTable.h"
+
 #include <QRect>
 
 namespace game {
 
 // One logical pixel is 15 twips; the window's layout and the pictures' coordinates are in twips.
-constexpr int twipsPerPixel = 15;
+constexpr int twipsPerPixel = format::kTwipsPerPixel;
 
 constexpr int pixels(int twips)
 {

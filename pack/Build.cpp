@@ -147,10 +147,10 @@ jet::ColumnType jetType(CoordinateType t)
 
 QStringList imageColumnNames()
 {
-    QStringList names{"id", "level", "original_image", "modified_image"};
-    for (int box = 1; box <= 4; ++box)
-        for (const char* corner : {"x1", "y1", "x2", "y2"})
-            names << QStringLiteral("loc%1_%2").arg(box).arg(QLatin1String(corner));
+    QStringList names{format::kIdColumn, format::kLevelColumn, format::kOriginalColumn,
+                      format::kModifiedColumn};
+    for (const format::DifferenceColumns& d : format::kDifferenceColumns)
+        names << d.x1 << d.y1 << d.x2 << d.y2;
     return names;
 }
 

@@ -16,7 +16,7 @@ struct BuildResult
 };
 
 // The table the game reads, and its columns in order.
-inline constexpr const char* kImagesTable = "tblImages";
+inline constexpr const char* kImagesTable = format::kTable;
 QStringList imageColumnNames();
 
 // Writes `manifest` to `output` (replacing an existing file only when `replace`), all or

@@ -165,7 +165,7 @@ CheckReport checkDatabase(const QString& database)
     }
 
     const char* names[] = {"Easy", "Medium", "Hard"};
-    for (int level = 1; level <= 3; ++level) {
+    for (int level = 1; level <= format::kLevelCount; ++level) {
         if (levelIds(database, level).empty())
             report.database.push_back(
                 {Finding::Warning, QStringLiteral("level %1 (%2) has no pairs: a game there shows "

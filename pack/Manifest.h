@@ -3,6 +3,7 @@
 // single byte of the database is written.
 
 #include "InputError.h"
+#include "format/PairTable.h"
 
 #include <QString>
 #include <array>
@@ -37,7 +38,7 @@ struct Manifest
     std::vector<Pair> pairs;
 };
 
-inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kTwipsPerPixel = format::kTwipsPerPixel;
 
 // Throws InputError naming the manifest and what is wrong with it.
 Manifest readManifest(const QString& path);

@@ -29,7 +29,7 @@ bool upright(const StoredRect& r)
 // The pixels a rectangle covers: pixel i spans twips 15 i to 15 i + 14.
 QRect pixelRect(const StoredRect& r)
 {
-    const auto px = [](double twips) { return int(std::floor(twips / 15.0)); };
+    const auto px = [](double twips) { return int(std::floor(twips / format::kTwipsPerPixel)); };
     return QRect(QPoint(px(*r.corners[0]), px(*r.corners[1])),
                  QPoint(px(*r.corners[2]), px(*r.corners[3])));
 }
@@ -219,7 +219,8 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
             continue;
         const QRect area = pixelRect(rects[k]);
         if (*rects[k].corners[0] < 0 || *rects[k].corners[1] < 0 ||
-            *rects[k].corners[2] > w * 15.0 || *rects[k].corners[3] > h * 15.0)
+            *rects[k].corners[2] > w * double(format::kTwipsPerPixel) ||
+            *rects[k].corners[3] > h * double(format::kTwipsPerPixel))
             findings.push_back(
                 {Finding::Error, label(k) + QStringLiteral(" reaches outside the picture")});
         areas.push_back(area.intersected(picture));

@@ -1,6 +1,8 @@
 #pragma once
 // What makes a pair unfair or odd, found by looking at its numbers and comparing its pictures.
 
+#include "format/PairTable.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -11,8 +13,8 @@
 namespace pack {
 
 // The inner size of a picture box on screen, in pixels.
-inline constexpr int kBoxWidth = 450;
-inline constexpr int kBoxHeight = 459;
+inline constexpr int kBoxWidth = format::kPictureWidth;
+inline constexpr int kBoxHeight = format::kPictureHeight;
 
 struct Finding
 {

@@ -7,15 +7,6 @@
 namespace pack {
 namespace {
 
-const std::array<std::array<std::string, 4>, 4> kCoordinateColumns = [] {
-    std::array<std::array<std::string, 4>, 4> names;
-    const char* corners[] = {"x1", "y1", "x2", "y2"};
-    for (int k = 0; k < 4; ++k)
-        for (int c = 0; c < 4; ++c)
-            names[k][c] = "loc" + std::to_string(k + 1) + "_" + corners[c];
-    return names;
-}();
-
 // Runs a query on a fresh connection; store errors become input errors naming the file.
 template <class Visit>
 void withRows(const QString& database, const std::string& query, Visit&& visit)
@@ -31,20 +22,22 @@ void withRows(const QString& database, const std::string& query, Visit&& visit)
     }
 }
 
-} // namespace
-
-const std::string& coordinateColumn(int difference, int corner)
+const char* coordinateColumn(int difference, int corner)
 {
-    return kCoordinateColumns[difference][corner];
+    const format::DifferenceColumns& d = format::kDifferenceColumns[std::size_t(difference)];
+    const char* corners[] = {d.x1, d.y1, d.x2, d.y2};
+    return corners[corner];
 }
+
+} // namespace
 
 StoredPair PairRow::numbers() const
 {
     StoredPair pair;
-    pair.id = m_rows.Fields("id").Value();
-    pair.level = m_rows.Fields("level").Value();
-    for (auto [column, size] : {std::pair{"original_image", &pair.originalSize},
-                                std::pair{"modified_image", &pair.modifiedSize}}) {
+    pair.id = m_rows.Fields(format::kIdColumn).Value();
+    pair.level = m_rows.Fields(format::kLevelColumn).Value();
+    for (auto [column, size] : {std::pair{format::kOriginalColumn, &pair.originalSize},
+                                std::pair{format::kModifiedColumn, &pair.modifiedSize}}) {
         const store::Field field = m_rows.Fields(column);
         if (!field.IsNull())
             *size = field.ActualSize();
@@ -71,7 +64,7 @@ std::optional<QByteArray> PairRow::picture(const char* column) const
 
 void forEachPair(const QString& database, const std::function<void(const PairRow&)>& visit)
 {
-    withRows(database, "select * from tblImages", [&](store::Recordset& rows) {
+    withRows(database, std::string("select * from ") + format::kTable, [&](store::Recordset& rows) {
         for (bool more = !rows.Eof(); more; more = (rows.MoveNext(), !rows.Eof()))
             visit(PairRow(rows));
     });
@@ -80,12 +73,10 @@ void forEachPair(const QString& database, const std::function<void(const PairRow
 std::vector<store::FieldValue> levelIds(const QString& database, int level)
 {
     std::vector<store::FieldValue> ids;
-    withRows(database,
-             "select * from tblImages where level=" + std::to_string(level) + " order by id",
-             [&](store::Recordset& rows) {
-                 for (; !rows.Eof(); rows.MoveNext())
-                     ids.push_back(rows.Fields("id").Value());
-             });
+    withRows(database, format::kLevelQueries[std::size_t(level - 1)], [&](store::Recordset& rows) {
+        for (; !rows.Eof(); rows.MoveNext())
+            ids.push_back(rows.Fields(format::kIdColumn).Value());
+    });
     return ids;
 }
 

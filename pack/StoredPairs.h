@@ -2,6 +2,7 @@
 // Reading a picture database back through the same store the game uses: every row of tblImages in
 // the order the file holds them, its numbers, and its pictures on request.
 
+#include "format/PairTable.h"
 #include "store/FieldValue.h"
 #include "store/Recordset.h"
 
@@ -24,9 +25,6 @@ struct StoredPair
     std::array<std::array<store::FieldValue, 4>, 4> differences;
 };
 
-// The coordinate columns' names, differences[k][c].
-const std::string& coordinateColumn(int difference, int corner);
-
 // A row being visited: its numbers, and its pictures read on demand.
 class PairRow
 {
@@ -34,8 +32,8 @@ class PairRow
     explicit PairRow(store::Recordset& rows) : m_rows(rows) {}
     StoredPair numbers() const;
     // The whole picture; nullopt for Null.
-    std::optional<QByteArray> original() const { return picture("original_image"); }
-    std::optional<QByteArray> modified() const { return picture("modified_image"); }
+    std::optional<QByteArray> original() const { return picture(format::kOriginalColumn); }
+    std::optional<QByteArray> modified() const { return picture(format::kModifiedColumn); }
     // The Jet type name of a column ("long", "integer", "single", "double", ...).
     std::string coordinateType() const;
 

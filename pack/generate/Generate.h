@@ -1,5 +1,7 @@
 #pragma once
 
+#include "format/PairTable.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -13,9 +15,9 @@
 // really differ once both are JPEG files.
 namespace generate {
 
-inline constexpr int kPictureWidth = 450;
-inline constexpr int kPictureHeight = 459;
-inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kPictureWidth = format::kPictureWidth;
+inline constexpr int kPictureHeight = format::kPictureHeight;
+inline constexpr int kTwipsPerPixel = format::kTwipsPerPixel;
 inline constexpr int kDifferenceCount = 4;
 inline constexpr int kJpegQuality = 92;
 

@@ -1,0 +1,49 @@
+#pragma once
+// The table of picture pairs, as the game reads it and the authoring tools write it: its name,
+// its columns, the queries that open a level, and the units of its rectangles. The one home of
+// these facts: the game, tavrello-pack, the generator and the editor all take them from here.
+
+#include <array>
+
+namespace format {
+
+inline constexpr const char* kTable = "tblImages";
+
+inline constexpr const char* kIdColumn = "id";
+inline constexpr const char* kLevelColumn = "level";
+inline constexpr const char* kOriginalColumn = "original_image";
+inline constexpr const char* kModifiedColumn = "modified_image";
+
+// The columns of difference k (0 to 3): left, top, right and bottom edge, both edges inclusive.
+struct DifferenceColumns
+{
+    const char* x1;
+    const char* y1;
+    const char* x2;
+    const char* y2;
+};
+inline constexpr std::array<DifferenceColumns, 4> kDifferenceColumns{{
+    {"loc1_x1", "loc1_y1", "loc1_x2", "loc1_y2"},
+    {"loc2_x1", "loc2_y1", "loc2_x2", "loc2_y2"},
+    {"loc3_x1", "loc3_y1", "loc3_x2", "loc3_y2"},
+    {"loc4_x1", "loc4_y1", "loc4_x2", "loc4_y2"},
+}};
+
+// Levels 1 (Easy) to 3 (Hard). The query that opens a level, word for word as the game sends it:
+// the level's pairs in ascending id order.
+inline constexpr int kLevelCount = 3;
+inline constexpr std::array<const char*, kLevelCount> kLevelQueries{
+    "select * from tblImages where level=1 order by id",
+    "select * from tblImages where level=2 order by id",
+    "select * from tblImages where level=3 order by id",
+};
+
+// Rectangles are stored in twips, 15 to a logical pixel, measured from the picture box's inner
+// top-left corner.
+inline constexpr int kTwipsPerPixel = 15;
+
+// The inner size of a picture box, in pixels: what a pair's pictures are shown in.
+inline constexpr int kPictureWidth = 450;
+inline constexpr int kPictureHeight = 459;
+
+} // namespace format
