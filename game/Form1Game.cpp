@@ -1,5 +1,6 @@
 // The game itself: the game button's start and end, the loading of a pair and the hit test on the
 // left picture with the way from pair to pair.
+#include "DifferenceRules.h"
 #include "Form1.h"
 #include "ObjectReference.h"
 #include "PictureLoader.h"
@@ -32,16 +33,6 @@ double number(const store::Field& field)
     if (value.isNull())
         throw std::runtime_error("Invalid use of Null.");
     return value.toDouble();
-}
-
-bool atMost(const store::FieldValue& value, float bound)
-{
-    return is_lteq(value.compare(double(bound)));
-}
-
-bool atLeast(const store::FieldValue& value, float bound)
-{
-    return is_gteq(value.compare(double(bound)));
 }
 
 void clearPicture(PictureBox& box)
@@ -160,12 +151,12 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
         const format::DifferenceColumns& names = format::kDifferenceColumns[i];
         const bool hit = trap.test(104, [&] {
             store::Recordset& rows = object(ImageRecordset);
-            const store::FieldValue x1 = rows.Fields(names.x1).Value();
-            const store::FieldValue x2 = rows.Fields(names.x2).Value();
-            const store::FieldValue y1 = rows.Fields(names.y1).Value();
-            const store::FieldValue y2 = rows.Fields(names.y2).Value();
-            // A Null edge compares as unordered, so it never hits.
-            return atMost(x1, x) && atLeast(x2, x) && atMost(y1, y) && atLeast(y2, y);
+            DifferenceEdges edges;
+            edges.x1 = rows.Fields(names.x1).Value();
+            edges.x2 = rows.Fields(names.x2).Value();
+            edges.y1 = rows.Fields(names.y1).Value();
+            edges.y2 = rows.Fields(names.y2).Value();
+            return PressHits(edges, x, y);
         });
         if (!hit)
             continue;
@@ -193,8 +184,8 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
     }
 
     if (!trap.test(126, [&] {
-            return Shape1[0]->Visible() && Shape1[1]->Visible() && Shape1[2]->Visible() &&
-                   Shape1[3]->Visible();
+            return PictureSolved({Shape1[0]->Visible(), Shape1[1]->Visible(), Shape1[2]->Visible(),
+                                  Shape1[3]->Visible()});
         }))
         return;
 

@@ -139,18 +139,15 @@ class GameTests : public QObject
         support::setProgramEndHandler({});
     }
 
+    // Where exactly a press hits is the rules' test; here, that a hit shows both markers over
+    // the difference and a miss shows none.
     void pressesOnTheEdgesHitAndOneTwipOutsideMisses_data()
     {
         QTest::addColumn<float>("x");
         QTest::addColumn<float>("y");
         QTest::addColumn<bool>("hit");
         QTest::newRow("left bottom corner") << 150.f << 450.f << true;
-        QTest::newRow("right top corner") << 600.f << 300.f << true;
         QTest::newRow("one twip right") << 601.f << 400.f << false;
-        QTest::newRow("one twip left") << 149.f << 400.f << false;
-        QTest::newRow("one twip above") << 300.f << 299.f << false;
-        QTest::newRow("one twip below") << 300.f << 451.f << false;
-        QTest::newRow("a fraction inside") << 599.5f << 449.5f << true;
     }
     void pressesOnTheEdgesHitAndOneTwipOutsideMisses()
     {
