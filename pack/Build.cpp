@@ -1,6 +1,7 @@
 #include "Build.h"
 
 #include "AtomicFile.h"
+#include "CommandArguments.h"
 #include "CommandLine.h"
 #include "jet/DatabaseWriter.h"
 
@@ -230,37 +231,18 @@ const char* const kBuildHelp =
 
 int runBuild(const QStringList& arguments)
 {
-    QString manifest, output;
-    bool force = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (a == "-h" || a == "--help") {
-            printOut(kBuildHelp);
-            return 0;
-        } else if (a == "--force") {
-            force = true;
-        } else if (a == "-o" || a == "--output") {
-            if (i + 1 >= arguments.size())
-                return usageError(QStringLiteral("build: %1 needs a file name").arg(a));
-            if (!output.isEmpty())
-                return usageError("build: only one output, please");
-            output = arguments[++i];
-        } else if (a.startsWith("--output=")) {
-            if (!output.isEmpty())
-                return usageError("build: only one output, please");
-            output = a.mid(9);
-        } else if (a.startsWith('-') && a != "-") {
-            return usageError(QStringLiteral("build: unknown option %1").arg(a));
-        } else if (manifest.isEmpty()) {
-            manifest = a;
-        } else {
-            return usageError(QStringLiteral("build: one manifest only; %1 is extra").arg(a));
-        }
+    CommandArguments args("build", "a manifest (build MANIFEST.json -o OUT.mdb)", 1,
+                          {{{"o", "output"}, "the database to write", "OUT.mdb"},
+                           {"force", "replace OUT.mdb if it exists"}});
+    if (!args.parse(arguments)) {
+        printOut(kBuildHelp);
+        return 0;
     }
-    if (manifest.isEmpty())
-        return usageError("build: which manifest? (tavrello-pack build MANIFEST.json -o OUT.mdb)");
+    const QString manifest = args.operands()[0];
+    const QString output = args.value("output");
     if (output.isEmpty())
         return usageError("build: where to? give -o OUT.mdb");
+    const bool force = args.isSet("force");
 
     QDateTime created;
     if (const QByteArray epoch = qgetenv("SOURCE_DATE_EPOCH"); !epoch.isEmpty()) {

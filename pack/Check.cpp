@@ -1,5 +1,6 @@
 #include "Check.h"
 
+#include "CommandArguments.h"
 #include "CommandLine.h"
 #include "InputError.h"
 #include "StoredPairs.h"
@@ -179,23 +180,13 @@ CheckReport checkDatabase(const QString& database)
 
 int runCheck(const QStringList& arguments)
 {
-    QString database;
-    bool json = false;
-    for (const QString& a : arguments) {
-        if (a == "--help" || a == "-h") {
-            printOut(kHelp);
-            return 0;
-        }
-        if (a == "--json")
-            json = true;
-        else if (a.startsWith('-') || !database.isEmpty())
-            return usageError(
-                QStringLiteral("check: unexpected argument \"%1\" (try check --help)").arg(a));
-        else
-            database = a;
+    CommandArguments args("check", "a database file", 1, {{"json", "print the report as JSON"}});
+    if (!args.parse(arguments)) {
+        printOut(kHelp);
+        return 0;
     }
-    if (database.isEmpty())
-        return usageError("check needs a database file (try check --help)");
+    const QString database = args.operands()[0];
+    const bool json = args.isSet("json");
     const CheckReport report = checkDatabase(database);
     json ? printJson(database, report) : printText(report);
     return report.errors > 0 ? 1 : 0;

@@ -2,6 +2,7 @@
 
 #include "Build.h"
 #include "Check.h"
+#include "CommandArguments.h"
 #include "Extract.h"
 #include "InputError.h"
 #include "List.h"
@@ -128,6 +129,10 @@ int runCommand(const Command& command, const QStringList& arguments)
 {
     try {
         return command.run(arguments);
+    } catch (const UsageError& e) {
+        printErr(
+            QStringLiteral("%1: %2\n").arg(kProgram, oneLine(QString::fromLocal8Bit(e.what()))));
+        return kBadInput;
     } catch (const InputError& e) {
         printErr(
             QStringLiteral("%1: %2: %3\n").arg(kProgram, oneLine(e.file()), oneLine(e.problem())));

@@ -1,5 +1,6 @@
 #include "Extract.h"
 
+#include "CommandArguments.h"
 #include "CommandLine.h"
 #include "InputError.h"
 #include "StoredPairs.h"
@@ -70,26 +71,17 @@ QString pictureExtension(const QByteArray& bytes)
 
 int runExtract(const QStringList& arguments)
 {
-    QString database;
-    QString dir;
-    bool force = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (a == "--help" || a == "-h") {
-            printOut(kHelp);
-            return 0;
-        }
-        if (a == "--force")
-            force = true;
-        else if (a == "--dir" && i + 1 < arguments.size())
-            dir = arguments[++i];
-        else if (a.startsWith('-') || !database.isEmpty())
-            return usageError(
-                QStringLiteral("extract: unexpected argument \"%1\" (try extract --help)").arg(a));
-        else
-            database = a;
+    CommandArguments args(
+        "extract", "a database and --dir DIR", 1,
+        {{"dir", "the folder to write to", "DIR"}, {"force", "replace files already there"}});
+    if (!args.parse(arguments)) {
+        printOut(kHelp);
+        return 0;
     }
-    if (database.isEmpty() || dir.isEmpty())
+    const QString database = args.operands()[0];
+    const QString dir = args.value("dir");
+    const bool force = args.isSet("force");
+    if (dir.isEmpty())
         return usageError("extract needs a database and --dir DIR (try extract --help)");
     if (!QFileInfo(database).isFile())
         throw InputError(database, "no such database file");

@@ -1,5 +1,6 @@
 #include "List.h"
 
+#include "CommandArguments.h"
 #include "CommandLine.h"
 #include "StoredPairs.h"
 
@@ -25,13 +26,12 @@ QString size(const std::optional<long>& bytes)
 
 int runList(const QStringList& arguments)
 {
-    if (arguments.contains("--help") || arguments.contains("-h")) {
+    CommandArguments args("list", "one database file", 1, {});
+    if (!args.parse(arguments)) {
         printOut(kHelp);
         return 0;
     }
-    if (arguments.size() != 1 || arguments[0].startsWith('-'))
-        return usageError("list takes one database file (try list --help)");
-    forEachPair(arguments[0], [](const PairRow& row) {
+    forEachPair(args.operands()[0], [](const PairRow& row) {
         const StoredPair pair = row.numbers();
         QStringList fields{number(pair.id), number(pair.level), size(pair.originalSize),
                            size(pair.modifiedSize)};
