@@ -1,8 +1,8 @@
 // The window as it is created: every control where it belongs, in its idle state, and the clock.
 #include "game/Form1.h"
 
-#include <QFontInfo>
 #include <QtTest>
+#include <algorithm>
 
 using game::Form1;
 
@@ -11,39 +11,54 @@ class Form1LayoutTests : public QObject
     Q_OBJECT
 
   private slots:
-    void everyControlSitsInItsContainerAtItsPlace_data()
+    // The idle window as a player sees it, against a picture of it kept beside this test. Both
+    // are shrunk to half their size before they are compared, so that font hinting and
+    // anti-aliasing may differ while a moved control, another colour or another font size does not
+    // pass.
+    void theIdleWindowLooksAsItsReferencePicture()
     {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QRect>("geometry");
-        QTest::newRow("Picture1") << "Picture1" << QRect(8, 8, 928, 481);
-        QTest::newRow("Picture2") << "Picture2" << QRect(6, 6, 450, 459);
-        QTest::newRow("Picture3") << "Picture3" << QRect(462, 6, 450, 459);
-        QTest::newRow("Frame1") << "Frame1" << QRect(8, 494, 928, 46);
-        QTest::newRow("Option1") << "Option1" << QRect(16, 20, 59, 17);
-        QTest::newRow("Option2") << "Option2" << QRect(88, 20, 73, 17);
-        QTest::newRow("Option3") << "Option3" << QRect(183, 20, 57, 17);
-        QTest::newRow("PushButton1") << "PushButton1" << QRect(8, 548, 928, 27);
-        QTest::newRow("Label1") << "Label1" << QRect(9, 546, 3, 15);
-    }
-    void everyControlSitsInItsContainerAtItsPlace()
-    {
-        QFETCH(QString, control);
-        QFETCH(QRect, geometry);
         Form1 form(QDir::tempPath());
-        const QMap<QString, QPair<QWidget*, QWidget*>> controls{
-            {"Picture1", {form.Picture1, &form}},
-            {"Picture2", {form.Picture2, form.Picture1->inner()}},
-            {"Picture3", {form.Picture3, form.Picture1->inner()}},
-            {"Frame1", {form.Frame1, &form}},
-            {"Option1", {form.Option1, form.Frame1}},
-            {"Option2", {form.Option2, form.Frame1}},
-            {"Option3", {form.Option3, form.Frame1}},
-            {"PushButton1", {form.PushButton1, &form}},
-            {"Label1", {form.Label1, &form}},
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QImage shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QString referencePath =
+            QStringLiteral(TAVRELLO_SOURCE_DIR "/tests/game/data/idle-window.png");
+        if (qEnvironmentVariableIsSet("TAVRELLO_UPDATE_REFERENCE"))
+            QVERIFY(shot.save(referencePath));
+        const QImage reference = QImage(referencePath).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shot.size(), reference.size());
+        const auto shrink = [](const QImage& image) {
+            return image.scaled(image.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         };
-        const auto [widget, container] = controls.value(control);
-        QCOMPARE(widget->parentWidget(), container);
-        QCOMPARE(widget->geometry(), geometry);
+        const QImage a = shrink(shot);
+        const QImage b = shrink(reference);
+        int differing = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y);
+                const QRgb q = b.pixel(x, y);
+                const int d =
+                    std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+                differing += d > 32 ? 1 : 0;
+            }
+        const QString saved = QDir::temp().filePath("tavrello-idle-window.png");
+        if (differing > a.width() * a.height() / 2000)
+            shot.save(saved);
+        QVERIFY2(differing <= a.width() * a.height() / 2000,
+                 qPrintable(QStringLiteral("%1 of %2 shrunk pixels differ; the window is in %3")
+                                .arg(differing)
+                                .arg(a.width() * a.height())
+                                .arg(saved)));
+    }
+
+    // Presses are measured from the picture boxes' inner corners, so their places are exact.
+    void thePictureBoxesSitAtTheirPlaces()
+    {
+        Form1 form(QDir::tempPath());
+        QCOMPARE(form.Picture2->parentWidget(), form.Picture1->inner());
+        QCOMPARE(form.Picture2->geometry(), QRect(6, 6, 450, 459));
+        QCOMPARE(form.Picture3->geometry(), QRect(462, 6, 450, 459));
     }
 
     void theWindowIsFixedAt944By584WithMinimizeButNoMaximize()
@@ -59,11 +74,11 @@ class Form1LayoutTests : public QObject
     void theWindowOpensIdle()
     {
         Form1 form(QDir::tempPath());
-        QCOMPARE(form.PushButton1->text(), QStringLiteral("Start New Game"));
+        QCOMPARE(QStringList({form.Frame1->title(), form.Option1->text(), form.Option2->text(),
+                              form.Option3->text(), form.PushButton1->text()}),
+                 QStringList({"Difficulty", "Easy", "Medium", "Hard", "Start New Game"}));
         QVERIFY(form.Option1->isChecked());
-        QVERIFY(!form.Option2->isChecked() && !form.Option3->isChecked());
         QVERIFY(form.Frame1->isEnabled());
-        QCOMPARE(form.Frame1->title(), QStringLiteral("Difficulty"));
         QVERIFY(form.Picture2->Picture().isNull());
         QVERIFY(form.Picture3->Picture().isNull());
         QVERIFY(form.Label1->Caption().isEmpty());
@@ -75,50 +90,15 @@ class Form1LayoutTests : public QObject
         QVERIFY(!form.ImageRecordset);
     }
 
-    void markersAreHiddenRedOutlinesAtTheirDesignPlaces()
+    void markersAreHiddenAndLetPressesThrough()
     {
         Form1 form(QDir::tempPath());
-        const float shape1Lefts[] = {225, 810, 1395, 1980};
-        const float shape2Lefts[] = {495, 1035, 1575, 2115};
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(form.Shape1[i]->parentWidget(), form.Picture2->inner());
             QCOMPARE(form.Shape2[i]->parentWidget(), form.Picture3->inner());
             QVERIFY(!form.Shape1[i]->Visible() && !form.Shape2[i]->Visible());
-            QCOMPARE(form.Shape1[i]->Left(), shape1Lefts[i]);
-            QCOMPARE(form.Shape1[i]->Top(), 6345.0f);
-            QCOMPARE(form.Shape2[i]->Left(), shape2Lefts[i]);
-            QCOMPARE(form.Shape2[i]->Top(), 6300.0f);
-            QCOMPARE(form.Shape1[i]->Width(), 420.0f);
-            QCOMPARE(form.Shape2[i]->Height(), 285.0f);
             QVERIFY(form.Shape1[i]->testAttribute(Qt::WA_TransparentForMouseEvents));
         }
-    }
-
-    void fontsAreArialBold()
-    {
-        Form1 form(QDir::tempPath());
-        for (QWidget* w :
-             std::initializer_list<QWidget*>{&form, form.Frame1, form.Option1, form.Label1}) {
-            QCOMPARE(w->font().family(), QStringLiteral("Arial"));
-            QCOMPARE(w->font().pointSizeF(), 9.0);
-            QVERIFY(w->font().bold());
-        }
-        QCOMPARE(form.PushButton1->font().pointSizeF(), 11.25);
-        QVERIFY(form.PushButton1->font().bold());
-        // Arial resolves to a metric-compatible face, not to some other sans serif.
-        QVERIFY2(QFontInfo(form.font()).family().contains("Liberation Sans") ||
-                     QFontInfo(form.font()).family() == "Arial",
-                 qPrintable(QFontInfo(form.font()).family()));
-    }
-
-    void backgroundsAreWhiteWhereTheWindowSaysSo()
-    {
-        Form1 form(QDir::tempPath());
-        for (QWidget* w : std::initializer_list<QWidget*>{&form, form.Frame1, form.Option1,
-                                                          form.Option2, form.Option3, form.Label1})
-            QCOMPARE(w->palette().color(QPalette::Window), QColor(Qt::white));
-        QCOMPARE(form.PushButton1->palette().color(QPalette::Button), QColor(Qt::white));
-        QCOMPARE(form.Picture2->backgroundRole(), QPalette::Base);
     }
 
     void tabOrderRunsHardMediumEasyThenTheButton()
