@@ -54,11 +54,12 @@ class Form1 : public QWidget
     QRadioButton* const Option3;
     StatusLabel* const Label1;
 
-    // The window-level state, for the whole life of the window.
-    std::unique_ptr<store::Recordset> ImageRecordset;
-    std::unique_ptr<store::Connection> ImageConnection;
-    std::int32_t SecondsElapsed = 0;
-    bool GameRunning = false;
+    // The window-level state, to look at from outside (tests, benchmarks); only the handlers
+    // change it.
+    const store::Recordset* imageRecordset() const { return ImageRecordset.get(); }
+    const store::Connection* imageConnection() const { return ImageConnection.get(); }
+    std::int32_t secondsElapsed() const { return SecondsElapsed; }
+    bool gameRunning() const { return GameRunning; }
 
     // The pointer mode of the whole window.
     int MousePointer() const { return m_mousePointer; }
@@ -89,6 +90,12 @@ class Form1 : public QWidget
     void loadPair(support::ErrorTrap& trap, int firstLine);
     void hideMarkers();
     QString programFile(const QString& name) const;
+
+    // The window-level state, for the whole life of the window.
+    std::unique_ptr<store::Recordset> ImageRecordset;
+    std::unique_ptr<store::Connection> ImageConnection;
+    std::int32_t SecondsElapsed = 0;
+    bool GameRunning = false;
 
     QString m_programDir;
     int m_mousePointer = DefaultPointer;

@@ -53,7 +53,8 @@ int main(int argc, char* argv[])
     // The two ways take turns, so that whatever else the machine does falls on both alike.
     game::Form1 form(folder.path());
     form.Form_Load();
-    store::Connection& connection = *form.ImageConnection;
+    store::Connection connection;
+    connection.Open(store::connectionStringFor(form.programDir().toStdString() + "/dbImages.mdb"));
     std::vector<double> inMemory;
     std::vector<double> game;
     for (int round = 0; round < rounds; ++round) {

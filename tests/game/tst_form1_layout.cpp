@@ -85,9 +85,9 @@ class Form1LayoutTests : public QObject
         QVERIFY(!form.Timer1->Enabled());
         QCOMPARE(form.Timer1->Interval(), 0);
         QCOMPARE(form.MousePointer(), 0);
-        QCOMPARE(form.SecondsElapsed, 0);
-        QVERIFY(!form.GameRunning);
-        QVERIFY(!form.ImageRecordset);
+        QCOMPARE(form.secondsElapsed(), 0);
+        QVERIFY(!form.gameRunning());
+        QVERIFY(!form.imageRecordset());
     }
 
     void markersAreHiddenAndLetPressesThrough()
@@ -171,11 +171,11 @@ class Form1LayoutTests : public QObject
         form.Timer1->setEnabled(enabled);
         form.Timer1->setInterval(interval);
         QTest::qWait(150);
-        QCOMPARE(form.SecondsElapsed > 0, ticks);
+        QCOMPARE(form.secondsElapsed() > 0, ticks);
         form.Timer1->setEnabled(false);
-        const int stopped = form.SecondsElapsed;
+        const int stopped = form.secondsElapsed();
         QTest::qWait(80);
-        QCOMPARE(form.SecondsElapsed, stopped);
+        QCOMPARE(form.secondsElapsed(), stopped);
     }
 
     void aPendingPressRunsBeforeTheTickAdds()
@@ -185,7 +185,7 @@ class Form1LayoutTests : public QObject
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         int secondsAtPress = -1;
         connect(form.Picture2, &game::PictureBox::mouseDown, this,
-                [&] { secondsAtPress = form.SecondsElapsed; });
+                [&] { secondsAtPress = form.secondsElapsed(); });
         QWidget* target = form.Picture2->inner();
         QCoreApplication::postEvent(
             target, new QMouseEvent(QEvent::MouseButtonPress, QPointF(20, 20),
@@ -193,7 +193,7 @@ class Form1LayoutTests : public QObject
                                     Qt::LeftButton, Qt::NoModifier));
         form.Timer1_Timer();
         QCOMPARE(secondsAtPress, 0);
-        QCOMPARE(form.SecondsElapsed, 1);
+        QCOMPARE(form.secondsElapsed(), 1);
     }
 };
 

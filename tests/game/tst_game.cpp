@@ -113,7 +113,7 @@ class GameTests : public QObject
         QVERIFY(form.Frame1->isEnabled());
         QVERIFY(!form.Timer1->Enabled());
         QCOMPARE(form.Timer1->Interval(), 0);
-        QVERIFY(!form.GameRunning);
+        QVERIFY(!form.gameRunning());
         QVERIFY(form.Picture2->Picture().isNull());
         QVERIFY(form.Picture3->Picture().isNull());
         QCOMPARE(visibleMarkers(form), 0);
@@ -244,7 +244,7 @@ class GameTests : public QObject
         press(*form, 6000, 6000); // nothing there
         QCOMPARE(visibleMarkers(*form), 2);
         QVERIFY(shown.isEmpty());
-        QVERIFY(form->GameRunning);
+        QVERIFY(form->gameRunning());
     }
 
     void aWholeGameRunsThroughTheLevelInIdOrder()
@@ -269,7 +269,7 @@ class GameTests : public QObject
         QCOMPARE(shown[0].style, 0);
         QCOMPARE(leftColour(*form), later.colour);
         QCOMPARE(visibleMarkers(*form), 0);
-        QCOMPARE(form->SecondsElapsed, 0);
+        QCOMPARE(form->secondsElapsed(), 0);
 
         form->Timer1_Timer();
         form->Timer1_Timer();
@@ -277,7 +277,7 @@ class GameTests : public QObject
         QCOMPARE(texts(), (QStringList{"You solve it in 0 second(s)", "You solve it in 2 second(s)",
                                        "End of the game."}));
         verifyIdle(*form);
-        QCOMPARE(form->SecondsElapsed, 2);
+        QCOMPARE(form->secondsElapsed(), 2);
         press(*form, 300, 375);
         QCOMPARE(visibleMarkers(*form), 0);
         QCOMPARE(shown.size(), 3);
@@ -321,7 +321,7 @@ class GameTests : public QObject
             QCOMPARE(m.title, QStringLiteral("Application Error"));
             QVERIFY(m.text.contains("in Tavrello2021/08/31.Form1.PushButton1_Click at line "));
         }
-        QVERIFY(form->GameRunning);
+        QVERIFY(form->gameRunning());
         QCOMPARE(form->PushButton1->text(), QStringLiteral("End Game"));
         QVERIFY(form->Picture2->Picture().isNull());
         QVERIFY(!QFile::exists(folder.file("orig.jpg")));
@@ -354,7 +354,7 @@ class GameTests : public QObject
         QVERIFY(!form->Shape1[0]->Visible());
         QCOMPARE(visibleMarkers(*form), 6);
         QVERIFY(shown.isEmpty());
-        QVERIFY(form->GameRunning);
+        QVERIFY(form->gameRunning());
     }
 
     void badPicturesGiveOneReportAndTheGameGoesOn_data()
@@ -377,7 +377,7 @@ class GameTests : public QObject
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.contains("PushButton1_Click at line 138"),
                  qPrintable(shown[0].text));
-        QVERIFY(form->GameRunning);
+        QVERIFY(form->gameRunning());
         QVERIFY(form->Picture2->Picture().isNull());
         QVERIFY(!form->Picture3->Picture().isNull());
         QVERIFY(!QFile::exists(folder.file("orig.jpg")));
@@ -415,7 +415,7 @@ class GameTests : public QObject
         QCOMPARE(texts(), QStringList{"Game Over.You only solve 2 out of 4."});
         QCOMPARE(shown[0].title, QStringLiteral("Tavrello"));
         verifyIdle(*form);
-        QCOMPARE(form->SecondsElapsed, 1);
+        QCOMPARE(form->secondsElapsed(), 1);
     }
 
     void aNewGameStartsAgainAtTheFirstRow()
@@ -430,7 +430,7 @@ class GameTests : public QObject
         QTest::mouseClick(form->PushButton1, Qt::LeftButton);
         start(*form);
         QCOMPARE(leftColour(*form), QColor(Qt::red));
-        QCOMPARE(form->SecondsElapsed, 0);
+        QCOMPARE(form->secondsElapsed(), 0);
     }
 
     void theGameButtonIsIgnoredWhileItsOwnPressRuns()
@@ -443,7 +443,7 @@ class GameTests : public QObject
         start(*form);
         QTest::qWait(20);
         QVERIFY(shown.isEmpty());
-        QVERIFY(form->GameRunning);
+        QVERIFY(form->gameRunning());
         QCOMPARE(form->PushButton1->text(), QStringLiteral("End Game"));
         QVERIFY(!form->Picture2->Picture().isNull());
     }
@@ -458,7 +458,7 @@ class GameTests : public QObject
         QCOMPARE(shown[0].text, folder.path() + "/dbImages.mdb not found.");
         QCOMPARE(shown[0].title, QStringLiteral("Tavrello"));
         QCOMPARE(shown[0].style, 0);
-        QVERIFY(!form.ImageConnection);
+        QVERIFY(!form.imageConnection());
         QVERIFY(!form.isVisible());
     }
 
@@ -476,8 +476,8 @@ class GameTests : public QObject
             shown[0].text.contains("\r\nin Tavrello2021/08/31.Form1.Form_Load at line 122\r\r"),
             qPrintable(shown[0].text));
         QVERIFY(form->isVisible());
-        QVERIFY(!form->GameRunning);
-        QCOMPARE(form->ImageConnection->State(), 0);
+        QVERIFY(!form->gameRunning());
+        QCOMPARE(form->imageConnection()->State(), 0);
     }
 
     void closingEndsTheProgramAtOnceWithoutAQuestion_data()
@@ -497,8 +497,8 @@ class GameTests : public QObject
         form->close();
         QCOMPARE(programEnds, 1);
         QVERIFY(shown.isEmpty());
-        QVERIFY(!form->ImageRecordset);
-        QVERIFY(!form->ImageConnection);
+        QVERIFY(!form->imageRecordset());
+        QVERIFY(!form->imageConnection());
     }
 
     void thePointerFollowsTheButtonAndTheBackground()

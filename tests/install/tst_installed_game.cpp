@@ -79,7 +79,7 @@ class InstalledGame : public QObject
         for (const Message& m : std::as_const(m_shown))
             qWarning("shown: %s", qPrintable(m.text));
         QVERIFY(m_shown.isEmpty());
-        QVERIFY(form.GameRunning);
+        QVERIFY(form.gameRunning());
         QVERIFY(!form.Picture2->Picture().isNull());
         QVERIFY(!form.Picture3->Picture().isNull());
 
