@@ -7,7 +7,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Tavrello developers")
 set(CPACK_PACKAGE_CONTACT "Tavrello developers <support@tavrello.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "spot-the-difference picture game")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Two pictures stand side by side and the right one differs from the left\n"
     "in four places. Choose Easy, Medium or Hard and press on the left picture\n"
     "wherever you see a difference; the game times every picture and moves on\n"
