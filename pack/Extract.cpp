@@ -32,15 +32,6 @@ QJsonValue json(const store::FieldValue& value)
     return QJsonValue(value.toDouble());
 }
 
-QString manifestCoordinateType(const std::string& jetType)
-{
-    if (jetType == "integer" || jetType == "single" || jetType == "double")
-        return QString::fromStdString(jetType);
-    if (jetType == "long" || jetType == "byte")
-        return QStringLiteral("long");
-    return QStringLiteral("double");
-}
-
 void writeFile(const QString& path, const QByteArray& bytes, bool force)
 {
     if (!force && QFileInfo::exists(path))
@@ -52,6 +43,15 @@ void writeFile(const QString& path, const QByteArray& bytes, bool force)
 }
 
 } // namespace
+
+QString manifestCoordinateType(const std::string& jetType)
+{
+    if (jetType == "integer" || jetType == "single" || jetType == "double")
+        return QString::fromStdString(jetType);
+    if (jetType == "long" || jetType == "byte")
+        return QStringLiteral("long");
+    return QStringLiteral("double");
+}
 
 QString pictureExtension(const QByteArray& bytes)
 {
