@@ -435,6 +435,7 @@ void EditorWindow::updateItem(int index)
     const QString head = tr("Pair %1 · %2").arg(pair.numbers.id).arg(levelName(pair.numbers.level));
     if (!pair.checked) {
         item->setText(head + '\n' + tr("not checked yet"));
+        item->setData(Qt::UserRole, QStringLiteral("unchecked"));
         return;
     }
     const auto worst = m_document.worstFinding(index);

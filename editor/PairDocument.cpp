@@ -107,8 +107,11 @@ void PairDocument::clear()
 
 void PairDocument::ensureChecked(int index)
 {
-    if (!m_pairs[std::size_t(index)].checked)
-        check(index);
+    if (m_pairs[std::size_t(index)].checked)
+        return;
+    check(index);
+    // Whoever shows the pair learns what check found, whoever asked for it.
+    emit pairChanged(index);
 }
 
 void PairDocument::check(int index)

@@ -23,8 +23,10 @@ namespace {
 // How long each picture stays in blink mode: long enough to take in, short enough that a change
 // jumps out.
 constexpr int kBlinkMilliseconds = 600;
-// Merge keys of the undo commands: key presses on one difference become one step.
-constexpr int kNudgeKey = 100;
+// Merge keys of the undo commands: key presses that move one difference become one step, and
+// those that resize it another.
+constexpr int kMoveKey = 100;
+constexpr int kResizeKey = 200;
 
 QString cornerText(const std::optional<double>& c)
 {
@@ -299,9 +301,16 @@ void PairPanel::changeDifference(int difference, const pack::Difference& changed
     if (m_index < 0)
         return;
     PairNumbers after = m_document->pair(m_index).numbers;
+    const auto& was = after.differences[std::size_t(difference)].corners;
+    const auto& now = changed.corners;
+    const bool sameSize = isComplete(after.differences[std::size_t(difference)]) &&
+                          *now[2] - *now[0] == *was[2] - *was[0] &&
+                          *now[3] - *now[1] == *was[3] - *was[1];
     after.differences[std::size_t(difference)] = changed;
-    pushNumbers(after, tr("Move difference %1").arg(difference + 1),
-                byKey ? kNudgeKey + difference : -1);
+    pushNumbers(
+        after,
+        (sameSize ? tr("Move difference %1") : tr("Resize difference %1")).arg(difference + 1),
+        byKey ? (sameSize ? kMoveKey : kResizeKey) + difference : -1);
 }
 
 void PairPanel::deleteDifference(int difference)
