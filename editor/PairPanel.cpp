@@ -98,7 +98,7 @@ PairPanel::PairPanel(PairDocument* document, QWidget* parent)
     pictures->addStretch();
 
     auto* below = new QHBoxLayout;
-    below->addWidget(m_coordinates, 2);
+    below->addWidget(m_coordinates, 2, Qt::AlignTop);
     below->addWidget(m_findings, 3);
 
     auto* layout = new QVBoxLayout(this);

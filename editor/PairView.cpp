@@ -121,6 +121,14 @@ void PairView::paintEvent(QPaintEvent*)
         painter.drawEllipse(badge);
         painter.setPen(Qt::white);
         painter.drawText(badge, Qt::AlignCenter, QString::number(k + 1));
+        if (k == m_selected) {
+            // Handles at the corners: the edges can be dragged.
+            painter.setPen(QPen(Qt::black, 1));
+            painter.setBrush(Qt::white);
+            for (const QPointF& corner :
+                 {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight()})
+                painter.drawRect(QRectF(corner - QPointF(3, 3), QSizeF(6, 6)));
+        }
     }
     if (m_preview && m_dragging < 0) {
         painter.setBrush(Qt::NoBrush);
