@@ -142,6 +142,7 @@ void PairPanel::showPair(int index)
 {
     m_index = index;
     m_selected = -1;
+    m_replaceSelected = false;
     m_heatMapOf = -1;
     m_heatMap = {};
     setEnabled(index >= 0);
@@ -152,13 +153,19 @@ void PairPanel::showPair(int index)
 void PairPanel::selectDifference(int difference)
 {
     m_selected = difference;
-    m_original->setSelected(difference);
-    m_modified->setSelected(difference);
+    m_replaceSelected = difference >= 0;
+    showSelection();
+}
+
+void PairPanel::showSelection()
+{
+    m_original->setSelected(m_selected);
+    m_modified->setSelected(m_selected);
     const QSignalBlocker blocker(m_coordinates);
-    if (difference < 0)
+    if (m_selected < 0)
         m_coordinates->clearSelection();
     else
-        m_coordinates->selectRow(difference);
+        m_coordinates->selectRow(m_selected);
 }
 
 void PairPanel::setHeatMapShown(bool shown)
@@ -253,7 +260,7 @@ void PairPanel::refresh()
                 m_coordinates->setItem(k, c, item);
             }
     }
-    selectDifference(m_selected);
+    showSelection();
 
     m_findings->clear();
     for (const pack::Finding& f : findings) {
@@ -283,17 +290,23 @@ void PairPanel::drawDifference(const pack::Difference& difference)
     if (m_index < 0)
         return;
     PairNumbers after = m_document->pair(m_index).numbers;
-    int target = m_selected;
+    // A difference the author picked is redrawn; otherwise the first one without coordinates
+    // is filled, and drags in a row fill them one after the other.
+    int target = m_replaceSelected ? m_selected : -1;
     for (int k = 0; k < 4 && target < 0; ++k)
         if (!isComplete(after.differences[std::size_t(k)]))
             target = k;
+    if (target < 0)
+        target = m_selected;
     if (target < 0) {
         emit message(tr("All four differences are drawn: select the one to replace, then draw."));
         return;
     }
     after.differences[std::size_t(target)] = difference;
     pushNumbers(after, tr("Draw difference %1").arg(target + 1));
+    // Selected for the arrow keys, but the next drag goes on filling the empty ones.
     selectDifference(target);
+    m_replaceSelected = false;
 }
 
 void PairPanel::changeDifference(int difference, const pack::Difference& changed, bool byKey)

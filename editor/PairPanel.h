@@ -45,6 +45,7 @@ class PairPanel : public QWidget
   private:
     void refresh();
     void refreshPictures();
+    void showSelection();
     void pushNumbers(const PairNumbers& after, const QString& text, int mergeKey = -1);
     void drawDifference(const pack::Difference& difference);
     void changeDifference(int difference, const pack::Difference& changed, bool byKey);
@@ -54,6 +55,9 @@ class PairPanel : public QWidget
     PairDocument* m_document;
     int m_index = -1;
     int m_selected = -1;
+    // The author chose m_selected (a press on it, a key, the table), so a drag redraws it; after
+    // a drag filled an empty difference it stays selected without that.
+    bool m_replaceSelected = false;
     bool m_heatMapShown = false;
     bool m_blinkShowsOriginal = false;
     QImage m_heatMap;

@@ -68,6 +68,14 @@ void drag(QWidget* view, QPoint from, QPoint to)
     QTest::mouseRelease(view, Qt::LeftButton, {}, to);
 }
 
+QStringList texts(const std::vector<pack::Finding>& findings)
+{
+    QStringList all;
+    for (const pack::Finding& f : findings)
+        all << f.text;
+    return all;
+}
+
 bool mentions(const std::vector<pack::Finding>& findings, const QString& text)
 {
     return std::any_of(findings.begin(), findings.end(),
@@ -232,6 +240,26 @@ class EditorTest : public QObject
                  corners(150, 150, 614, 464));
     }
 
+    void resizesByDraggingAnEdge()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        PairView* view = m_window->panel()->originalView();
+        // Difference 2 covers pixels 179..235 x 226..257; select it, then pull its right edge
+        // and its top-left corner.
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 240));
+        drag(view, QPoint(236, 240), QPoint(260, 250));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+                 corners(2685, 3390, 260 * 15 + 14, 3869));
+        drag(view, QPoint(179, 226), QPoint(170, 200));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+                 corners(170 * 15, 200 * 15, 260 * 15 + 14, 3869));
+        // An edge dragged past its opposite edge stops a pixel short of it.
+        drag(view, QPoint(170, 240), QPoint(300, 240));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+                 corners(260 * 15, 200 * 15, 260 * 15 + 14, 3869));
+        QCOMPARE(m_window->document()->undoStack()->count(), 3);
+    }
+
     void movesAndResizesWithKeysUndoAndRedo()
     {
         QVERIFY(m_window->openPath(kPairs));
@@ -305,6 +333,97 @@ class EditorTest : public QObject
         m_window->document()->undoStack()->undo();
         QVERIFY(m_window->document()->findings(0).empty());
         QCOMPARE(m_window->pairList()->item(0)->data(Qt::UserRole).toString(), "ready");
+    }
+
+    void heatMapAndBlinkShowWhereThePicturesDiffer()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        m_window->findChild<QAction*>("heatMapAction")->setChecked(true);
+        const QImage plain =
+            m_window->document()->pair(0).original.image().convertToFormat(QImage::Format_RGB32);
+        const QImage shown = m_window->panel()->originalView()->grab().toImage().convertToFormat(
+            QImage::Format_RGB32);
+        // Tinted inside difference 1, where the change is; untouched in the top-left corner,
+        // where nothing changes.
+        int tinted = 0;
+        for (int y = 390; y <= 432; ++y)
+            for (int x = 120; x <= 190; ++x)
+                tinted += shown.pixel(x, y) != plain.pixel(x, y);
+        QVERIFY(tinted > 100);
+        for (int y = 30; y < 60; ++y)
+            for (int x = 30; x < 60; ++x)
+                QCOMPARE(shown.pixel(x, y), plain.pixel(x, y));
+
+        auto* blink = m_window->findChild<QAction*>("blinkAction");
+        blink->setChecked(true);
+        QVERIFY(m_window->panel()->isBlinking());
+        // In turn, the right-hand box shows the original.
+        QTRY_VERIFY(m_window->panel()->modifiedView()->grab().toImage() ==
+                    m_window->panel()->originalView()->grab().toImage());
+        blink->setChecked(false);
+        QVERIFY(m_window->panel()->modifiedView()->grab().toImage() !=
+                m_window->panel()->originalView()->grab().toImage());
+    }
+
+    void addsAPairFromTwoPictures_data()
+    {
+        QTest::addColumn<QString>("original");
+        QTest::addColumn<QString>("modified");
+        QTest::addColumn<QString>("says"); // empty: added
+
+        QTest::newRow("two pictures") << "1-original.jpg"
+                                      << "1-modified.jpg" << QString();
+        QTest::newRow("original missing") << "gone.jpg"
+                                          << "1-modified.jpg"
+                                          << "can't be read";
+        QTest::newRow("modified not a picture") << "1-original.jpg"
+                                                << "manifest.json"
+                                                << "doesn't decode";
+    }
+    void addsAPairFromTwoPictures()
+    {
+        QFETCH(QString, original);
+        QFETCH(QString, modified);
+        QFETCH(QString, says);
+        QVERIFY(m_window->openPath(kPairs));
+        const bool added =
+            m_window->addPairFromPictures(kPairs + "/" + original, kPairs + "/" + modified);
+        QCOMPARE(added, says.isEmpty());
+        if (!added) {
+            QVERIFY2(m_window->problem().contains(says), qPrintable(m_window->problem()));
+            QCOMPARE(m_window->document()->count(), 12);
+            return;
+        }
+        // A new id, no differences yet: not ready until all four are drawn.
+        QCOMPARE(m_window->document()->count(), 13);
+        QCOMPARE(m_window->panel()->currentPair(), 12);
+        QCOMPARE(m_window->document()->pair(12).numbers.id, 14);
+        QCOMPARE(m_window->pairList()->item(12)->data(Qt::UserRole).toString(), "error");
+        PairView* view = m_window->panel()->originalView();
+        const QPoint boxes[4][2] = {{{110, 390}, {199, 432}},
+                                    {{179, 226}, {235, 257}},
+                                    {{373, 15}, {446, 76}},
+                                    {{317, 193}, {350, 221}}};
+        for (const auto& box : boxes)
+            drag(view, box[0], box[1]);
+        QTest::keyClick(view, Qt::Key_Escape);
+        // The four drawn as in pair 1 (same pictures): check is satisfied.
+        QCOMPARE(texts(m_window->document()->findings(12)), QStringList());
+        QCOMPARE(m_window->pairList()->item(12)->data(Qt::UserRole).toString(), "ready");
+    }
+
+    void remembersRecentFiles()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("pairs.mdb");
+        pack::buildDatabase(pack::readManifest(kPairs + "/manifest.json"), db, false);
+        QVERIFY(m_window->openPath(kPairs));
+        QVERIFY(m_window->openPath(db));
+        QVERIFY(m_window->openPath(kPairs));
+        QCOMPARE(m_window->recentFiles(), QStringList({QDir(kPairs).absolutePath(), db}));
+        // A fresh window with the same settings offers them too.
+        EditorWindow another(m_settings->filePath("editor.ini"));
+        QCOMPARE(another.recentFiles(), m_window->recentFiles());
     }
 
     void savesAndReopensEqual()
