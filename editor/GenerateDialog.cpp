@@ -56,6 +56,7 @@ GenerateDialog::GenerateDialog(const QString& photo, int level, QWidget* parent)
     }
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, generate::kDifferenceCount);
+    m_progress->setFormat(tr("%v of %m differences"));
     m_status = new QLabel(this);
     m_status->setObjectName("generateStatus");
     m_status->setWordWrap(true);
