@@ -103,8 +103,10 @@ GenerateDialog::GenerateDialog(const QString& photo, int level, QWidget* parent)
 GenerateDialog::~GenerateDialog()
 {
     if (m_thread) {
+        // The generator looks at the flag before every place it tries: a short wait.
         m_job->cancelled = true;
         m_thread->wait();
+        delete m_thread;
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -518,6 +519,14 @@ class EditorTest : public QObject
         QVERIFY(!dialog->hasCandidate());
         QCOMPARE(m_window->document()->count(), 12);
         dialog->close();
+
+        // Closed while it works, the dialog stops the generator and goes.
+        QPointer<editor::GenerateDialog> closing =
+            m_window->generateFrom(TAVRELLO_SOURCE_DIR "/assets/photos/16_brushes.jpg");
+        QVERIFY(closing->isRunning());
+        closing->close();
+        QTRY_VERIFY(closing.isNull());
+        QCOMPARE(m_window->document()->count(), 12);
     }
 
     void generatesAPairAndKeepsIt()
