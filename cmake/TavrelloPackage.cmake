@@ -1,7 +1,7 @@
 # A Debian package from the install rules: `cpack -G DEB` in a build folder gives
 # tavrello_<version>_amd64.deb. The program folder is /usr/lib/tavrello, the game's launcher
-# /usr/games/tavrello, the authoring tool's /usr/bin/tavrello-pack. Dependencies come from the
-# binaries themselves (dpkg-shlibdeps), never from a hand-kept list.
+# /usr/games/tavrello, the authoring tools' /usr/bin/tavrello-pack and /usr/bin/tavrello-editor.
+# Dependencies come from the binaries themselves (dpkg-shlibdeps), never from a hand-kept list.
 set(CPACK_PACKAGE_NAME tavrello)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Tavrello developers")
@@ -13,7 +13,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "wherever you see a difference; the game times every picture and moves on\n"
     "to the next pair of the level. The authoring tool tavrello-pack makes\n"
     "pairs from your own photos, builds a database from them and checks that\n"
-    "every pair can be played fairly.")
+    "every pair can be played fairly; the pair editor tavrello-editor does the\n"
+    "same in one window, where differences are drawn with the mouse.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)

@@ -156,7 +156,7 @@ QStringList imageColumnNames()
 }
 
 BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool replace,
-                          const QDateTime& created)
+                          const QDateTime& created, const BuildProgress& progress)
 {
     checkPictures(manifest);
     AtomicFile file(output, replace);
@@ -203,6 +203,8 @@ BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool 
                         row.emplace_back(*c);
                 }
             writer.addRow(table, row);
+            if (progress)
+                progress(&p - manifest.pairs.data() + 1, qsizetype(manifest.pairs.size()));
         }
         writer.finish();
     } catch (const jet::WriteError& e) {

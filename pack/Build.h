@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace pack {
 
@@ -19,10 +20,13 @@ struct BuildResult
 inline constexpr const char* kImagesTable = format::kTable;
 QStringList imageColumnNames();
 
+// Told after each pair is written: pairs written so far, pairs in all.
+using BuildProgress = std::function<void(qsizetype written, qsizetype total)>;
+
 // Writes `manifest` to `output` (replacing an existing file only when `replace`), all or
 // nothing. Throws InputError for anything wrong with the inputs or the output path.
 BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool replace,
-                          const QDateTime& created = {});
+                          const QDateTime& created = {}, const BuildProgress& progress = {});
 
 // The command itself: arguments after "build".
 int runBuild(const QStringList& arguments);

@@ -3,14 +3,12 @@
 #include "CommandArguments.h"
 #include "CommandLine.h"
 #include "InputError.h"
+#include "Manifest.h"
 #include "StoredPairs.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSet>
 
 namespace pack {
@@ -21,26 +19,6 @@ const char* kHelp = "Usage: tavrello-pack extract DB --dir DIR [--force]\n\n"
                     "DIR/<id>-modified.<ext> (the extension from the picture's content), and\n"
                     "DIR/manifest.json, from which 'tavrello-pack build' makes the same database.\n"
                     "DIR is created when missing; --force lets it replace files already there.\n";
-
-QJsonValue json(const store::FieldValue& value)
-{
-    using Storage = store::FieldValue::Storage;
-    const Storage& s = value.storage();
-    if (value.isNull())
-        return QJsonValue(QJsonValue::Null);
-    if (const auto* i = std::get_if<std::int64_t>(&s))
-        return QJsonValue(qint64(*i));
-    return QJsonValue(value.toDouble());
-}
-
-QString manifestCoordinateType(const std::string& jetType)
-{
-    if (jetType == "integer" || jetType == "single" || jetType == "double")
-        return QString::fromStdString(jetType);
-    if (jetType == "long" || jetType == "byte")
-        return QStringLiteral("long");
-    return QStringLiteral("double");
-}
 
 void writeFile(const QString& path, const QByteArray& bytes, bool force)
 {
@@ -53,6 +31,15 @@ void writeFile(const QString& path, const QByteArray& bytes, bool force)
 }
 
 } // namespace
+
+QString manifestCoordinateType(const std::string& jetType)
+{
+    if (jetType == "integer" || jetType == "single" || jetType == "double")
+        return QString::fromStdString(jetType);
+    if (jetType == "long" || jetType == "byte")
+        return QStringLiteral("long");
+    return QStringLiteral("double");
+}
 
 QString pictureExtension(const QByteArray& bytes)
 {
@@ -89,9 +76,8 @@ int runExtract(const QStringList& arguments)
         throw InputError(dir, "can't be created");
     const QDir out(dir);
 
-    QJsonArray pairs;
+    Manifest manifest;
     QSet<qint64> ids;
-    QString coordinateType = QStringLiteral("long");
     forEachPair(database, [&](const PairRow& row) {
         const StoredPair numbers = row.numbers();
         if (numbers.id.isNull() || numbers.level.isNull())
@@ -102,35 +88,38 @@ int runExtract(const QStringList& arguments)
                 database,
                 QStringLiteral("id %1 appears twice; a manifest can't hold both").arg(id));
         ids.insert(id);
-        coordinateType = manifestCoordinateType(row.coordinateType());
+        manifest.coordinateType = coordinateTypeNamed(manifestCoordinateType(row.coordinateType()))
+                                      .value_or(CoordinateType::Double);
 
-        QJsonObject pair{{"id", id}, {"level", qint64(numbers.level.toDouble())}};
-        for (auto [key, picture] :
-             {std::pair{"original", row.original()}, std::pair{"modified", row.modified()}}) {
-            if (!picture) {
-                pair[key] = QJsonValue(QJsonValue::Null);
+        Pair pair;
+        pair.id = qint32(id);
+        pair.level = qint32(numbers.level.toDouble());
+        for (auto [key, picture, path] : {std::tuple{"original", row.original(), &pair.original},
+                                          std::tuple{"modified", row.modified(), &pair.modified}}) {
+            if (!picture)
                 continue;
-            }
             const QString name =
                 QStringLiteral("%1-%2.%3").arg(id).arg(key, pictureExtension(*picture));
             writeFile(out.filePath(name), *picture, force);
-            pair[key] = name;
+            *path = out.absoluteFilePath(name);
         }
-        QJsonArray differences;
-        for (const auto& corners : numbers.differences)
-            differences.append(QJsonObject{{"x1", json(corners[0])},
-                                           {"y1", json(corners[1])},
-                                           {"x2", json(corners[2])},
-                                           {"y2", json(corners[3])}});
-        pair["differences"] = differences;
-        pairs.append(pair);
+        for (std::size_t k = 0; k < 4; ++k)
+            for (std::size_t c = 0; c < 4; ++c) {
+                const store::FieldValue& v = numbers.differences[k][c];
+                if (!v.isNull())
+                    pair.differences[k].corners[c] = v.toDouble();
+            }
+        manifest.pairs.push_back(std::move(pair));
     });
 
-    const QJsonObject manifest{
-        {"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", pairs}};
-    writeFile(out.filePath("manifest.json"), QJsonDocument(manifest).toJson(), force);
-    printOut(
-        QStringLiteral("%1: %2 pairs extracted to %3\n").arg(database).arg(pairs.size()).arg(dir));
+    const QString manifestPath = out.filePath("manifest.json");
+    if (!force && QFileInfo::exists(manifestPath))
+        throw InputError(manifestPath, "already exists (use --force to replace it)");
+    writeManifest(manifest, manifestPath);
+    printOut(QStringLiteral("%1: %2 pairs extracted to %3\n")
+                 .arg(database)
+                 .arg(manifest.pairs.size())
+                 .arg(dir));
     return 0;
 }
 

@@ -1,14 +1,19 @@
 #include "Manifest.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
+#include <unistd.h>
 
 namespace pack {
 
@@ -152,6 +157,30 @@ QString position(const QByteArray& json, qsizetype offset)
 
 } // namespace
 
+namespace {
+constexpr std::pair<const char*, CoordinateType> kCoordinateTypes[] = {
+    {"long", CoordinateType::Long},
+    {"integer", CoordinateType::Integer},
+    {"single", CoordinateType::Single},
+    {"double", CoordinateType::Double}};
+} // namespace
+
+QString coordinateTypeName(CoordinateType type)
+{
+    for (const auto& [name, known] : kCoordinateTypes)
+        if (known == type)
+            return QLatin1String(name);
+    return QStringLiteral("long");
+}
+
+std::optional<CoordinateType> coordinateTypeNamed(const QString& name)
+{
+    for (const auto& [known, type] : kCoordinateTypes)
+        if (name == QLatin1String(known))
+            return type;
+    return std::nullopt;
+}
+
 Manifest parseManifest(const QByteArray& json, const QString& path, const QString& folder)
 {
     Checker check(path, folder);
@@ -178,18 +207,11 @@ Manifest parseManifest(const QByteArray& json, const QString& path, const QStrin
     }
     if (top.contains("coordinate_type")) {
         const QJsonValue t = top.value("coordinate_type");
-        const std::pair<const char*, CoordinateType> known[] = {
-            {"long", CoordinateType::Long},
-            {"integer", CoordinateType::Integer},
-            {"single", CoordinateType::Single},
-            {"double", CoordinateType::Double}};
-        bool found = false;
-        for (const auto& [name, type] : known)
-            if (t == QJsonValue(QLatin1String(name))) {
-                m.coordinateType = type;
-                found = true;
-            }
-        if (!found)
+        const std::optional<CoordinateType> type =
+            t.isString() ? coordinateTypeNamed(t.toString()) : std::nullopt;
+        if (type)
+            m.coordinateType = *type;
+        else
             check.fail("coordinate_type",
                        "expected \"long\", \"integer\", \"single\" or \"double\"");
     }
@@ -261,6 +283,58 @@ Manifest readManifest(const QString& path)
     if (file.error() != QFileDevice::NoError)
         throw InputError(path, "cannot read: " + file.errorString());
     return parseManifest(json, path, info.absolutePath());
+}
+
+QByteArray manifestJson(const Manifest& manifest, const QString& folder)
+{
+    const QDir base(folder);
+    const auto picture = [&](const std::optional<QString>& path) {
+        return path ? QJsonValue(base.relativeFilePath(*path)) : QJsonValue(QJsonValue::Null);
+    };
+    const bool whole = manifest.coordinateType == CoordinateType::Long ||
+                       manifest.coordinateType == CoordinateType::Integer;
+    const auto coordinate = [&](const std::optional<double>& c) {
+        if (!c)
+            return QJsonValue(QJsonValue::Null);
+        // Whole types are written as integers, so "x1": 150 never reads back as 150.0.
+        return whole ? QJsonValue(qint64(*c)) : QJsonValue(*c);
+    };
+    QJsonArray pairs;
+    for (const Pair& p : manifest.pairs) {
+        QJsonArray differences;
+        for (const Difference& d : p.differences)
+            differences.append(QJsonObject{{"x1", coordinate(d.corners[0])},
+                                           {"y1", coordinate(d.corners[1])},
+                                           {"x2", coordinate(d.corners[2])},
+                                           {"y2", coordinate(d.corners[3])}});
+        pairs.append(QJsonObject{{"id", p.id},
+                                 {"level", p.level},
+                                 {"original", picture(p.original)},
+                                 {"modified", picture(p.modified)},
+                                 {"differences", differences}});
+    }
+    const QJsonObject top{{"units", "twips"},
+                          {"coordinate_type", coordinateTypeName(manifest.coordinateType)},
+                          {"pairs", pairs}};
+    return QJsonDocument(top).toJson();
+}
+
+void writeManifest(const Manifest& manifest, const QString& path)
+{
+    const QByteArray json = manifestJson(manifest, QFileInfo(path).absolutePath());
+    AtomicFile file(path, true);
+    qsizetype written = 0;
+    while (written < json.size()) {
+        const ssize_t n = ::write(file.fd(), json.constData() + written,
+                                  static_cast<std::size_t>(json.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw InputError(path,
+                             "can't be written: " + QString::fromLocal8Bit(std::strerror(errno)));
+        written += n;
+    }
+    file.commit();
 }
 
 } // namespace pack

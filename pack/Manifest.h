@@ -40,9 +40,20 @@ struct Manifest
 
 inline constexpr int kTwipsPerPixel = format::kTwipsPerPixel;
 
+// The names a manifest gives the coordinate types ("long", "integer", "single", "double").
+QString coordinateTypeName(CoordinateType type);
+std::optional<CoordinateType> coordinateTypeNamed(const QString& name);
+
 // Throws InputError naming the manifest and what is wrong with it.
 Manifest readManifest(const QString& path);
 // Same, for a manifest already in memory; picture paths are taken relative to `folder`.
 Manifest parseManifest(const QByteArray& json, const QString& path, const QString& folder);
+
+// The manifest as JSON in twips, picture paths relative to `folder`, Null corners as null.
+QByteArray manifestJson(const Manifest& manifest, const QString& folder);
+// Writes manifestJson(manifest, folder of path) to `path`, replacing it all at once: a reader
+// sees the old manifest or the new one, never half of one. Throws InputError, or
+// std::runtime_error when the disk fails.
+void writeManifest(const Manifest& manifest, const QString& path);
 
 } // namespace pack

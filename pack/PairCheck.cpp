@@ -34,6 +34,11 @@ QRect pixelRect(const StoredRect& r)
                  QPoint(px(*r.corners[2]), px(*r.corners[3])));
 }
 
+unsigned bit(int k)
+{
+    return 1u << k;
+}
+
 QString label(int k)
 {
     return QStringLiteral("difference %1").arg(k + 1);
@@ -44,7 +49,6 @@ QString label(int k)
 // (CIE Lab) of the two pictures is therefore averaged over a Gaussian of this sigma before it is
 // compared with a just-visible distance; the pair generator judges its own changes the same way.
 constexpr double kViewingSigma = 2.5;
-constexpr double kJustVisible = 12.0; // Delta E
 // Fewer pixels than this standing out after the averaging: the change hardly shows.
 constexpr int kPerceptibleMinimum = 60;
 
@@ -63,8 +67,10 @@ std::array<float, 3> lab(QRgb rgb)
     return {float(116.0 * f(y) - 16.0), float(500.0 * (f(x) - f(y))), float(200.0 * (f(y) - f(z)))};
 }
 
-// Pixels of `area` whose averaged Lab difference exceeds kJustVisible.
-int perceptiblePixels(const QImage& original, const QImage& modified, const QRect& area)
+} // namespace
+
+std::vector<float> perceptibleChange(const QImage& original, const QImage& modified,
+                                     const QRect& area)
 {
     const int radius = int(std::ceil(3 * kViewingSigma));
     const QRect around =
@@ -102,14 +108,25 @@ int perceptiblePixels(const QImage& original, const QImage& modified, const QRec
         return out;
     };
     const std::vector<float> blurred = blur(blur(diff, true), false);
-    int count = 0;
+    std::vector<float> change;
+    change.reserve(std::size_t(area.width()) * std::size_t(area.height()));
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) {
             const float* d =
                 &blurred[(std::size_t(y - around.top()) * w + (x - around.left())) * 3];
-            count += d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > kJustVisible * kJustVisible;
+            change.push_back(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
         }
-    return count;
+    return change;
+}
+
+namespace {
+
+// Pixels of `area` that a viewer sees change.
+int perceptiblePixels(const QImage& original, const QImage& modified, const QRect& area)
+{
+    const std::vector<float> change = perceptibleChange(original, modified, area);
+    return int(std::count_if(change.begin(), change.end(),
+                             [](float deltaE) { return deltaE > kJustVisible; }));
 }
 
 } // namespace
@@ -120,14 +137,17 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
     for (int k = 0; k < 4; ++k) {
         const StoredRect& r = rects[k];
         if (!complete(r)) {
-            findings.push_back(
-                {Finding::Error, label(k) + ": a coordinate is Null, so it can never be found"});
+            findings.push_back({Finding::Error,
+                                label(k) + ": a coordinate is Null, so it can never be found",
+                                bit(k)});
             continue;
         }
         if (*r.corners[0] > *r.corners[2])
-            findings.push_back({Finding::Error, label(k) + ": x1 > x2, so it can never be found"});
+            findings.push_back(
+                {Finding::Error, label(k) + ": x1 > x2, so it can never be found", bit(k)});
         if (*r.corners[1] > *r.corners[3])
-            findings.push_back({Finding::Error, label(k) + ": y1 > y2, so it can never be found"});
+            findings.push_back(
+                {Finding::Error, label(k) + ": y1 > y2, so it can never be found", bit(k)});
     }
     for (int a = 0; a < 4; ++a) {
         for (int b = a + 1; b < 4; ++b) {
@@ -140,7 +160,8 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
                     {Finding::Warning,
                      QStringLiteral("differences %1 and %2 overlap: one press can find both")
                          .arg(a + 1)
-                         .arg(b + 1)});
+                         .arg(b + 1),
+                     bit(a) | bit(b)});
         }
     }
     return findings;
@@ -221,8 +242,8 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
         if (*rects[k].corners[0] < 0 || *rects[k].corners[1] < 0 ||
             *rects[k].corners[2] > w * double(format::kTwipsPerPixel) ||
             *rects[k].corners[3] > h * double(format::kTwipsPerPixel))
-            findings.push_back(
-                {Finding::Error, label(k) + QStringLiteral(" reaches outside the picture")});
+            findings.push_back({Finding::Error,
+                                label(k) + QStringLiteral(" reaches outside the picture"), bit(k)});
         areas.push_back(area.intersected(picture));
     }
 
@@ -237,14 +258,16 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
             for (int x = area.left(); x <= area.right(); ++x)
                 inside += changed[std::size_t(y) * w + x] ? 1 : 0;
         if (inside < kVisibleChange)
-            findings.push_back(
-                {Finding::Error, label(i) + QStringLiteral(": nothing visibly changes inside it")});
+            findings.push_back({Finding::Error,
+                                label(i) + QStringLiteral(": nothing visibly changes inside it"),
+                                bit(i)});
         else if (area.isValid() &&
                  perceptiblePixels(original, modified, area) < kPerceptibleMinimum)
             findings.push_back(
                 {Finding::Warning,
                  label(i) + QStringLiteral(": the change hardly shows when the pictures are seen "
-                                           "whole (shuffled texture?)")});
+                                           "whole (shuffled texture?)"),
+                 bit(i)});
     }
 
     // Where a rectangle can't be placed, nobody can say which changes it was meant to cover.

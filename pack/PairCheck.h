@@ -19,8 +19,13 @@ inline constexpr int kBoxHeight = format::kPictureHeight;
 struct Finding
 {
     enum Severity { Error, Warning };
+    Finding(Severity severity_, QString text_, unsigned differences_ = 0)
+        : severity(severity_), text(std::move(text_)), differences(differences_)
+    {}
     Severity severity;
     QString text;
+    // The differences the finding is about, bit k for difference k + 1; 0 for the whole pair.
+    unsigned differences = 0;
 };
 
 // A difference rectangle in twips, as stored; nullopt where a corner is Null.
@@ -40,5 +45,12 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
 
 // Pixels that differ between two pictures of the same size by more than JPEG noise.
 std::vector<bool> changedPixels(const QImage& original, const QImage& modified);
+
+// How much each pixel of `area` changes to a viewer who sees the pictures whole: the colour
+// difference (CIE Lab Delta E) averaged over the neighbourhood the eye blends, row by row.
+// A pixel above kJustVisible counts as a change a player can see.
+inline constexpr double kJustVisible = 12.0;
+std::vector<float> perceptibleChange(const QImage& original, const QImage& modified,
+                                     const QRect& area);
 
 } // namespace pack

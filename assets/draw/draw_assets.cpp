@@ -1,4 +1,5 @@
-// Draws the game's own pictures: the application icon in four sizes and the hand pointer,
+// Draws the game's own pictures: the application icons (the game's and the pair editor's) in
+// four sizes and the hand pointer,
 // written as a Windows cursor file. Run by hand (target draw-assets) when the drawing changes;
 // its output is kept in assets/.
 #include <QBuffer>
@@ -13,8 +14,9 @@
 
 namespace {
 
-// Two framed pictures side by side, the right one with a red ring round a difference.
-QImage drawIcon(int size, bool alpha)
+// Two framed pictures side by side, the right one with a red ring round a difference; the
+// editor's icon has a drawn rectangle with handles there instead, and a pencil.
+QImage drawIcon(int size, bool alpha, bool editor = false)
 {
     QImage image(size, size, QImage::Format_ARGB32);
     image.fill(alpha ? Qt::transparent : QColor(0xFF, 0xFF, 0xFF));
@@ -46,7 +48,19 @@ QImage drawIcon(int size, bool alpha)
         p.drawPath(hill);
         p.setBrush(changed ? QColor(0xF2, 0x8C, 0x28) : QColor(0xFF, 0xD6, 0x3A));
         p.drawEllipse(QPointF(sky.left() + 58, sky.top() + 26), 14, 14);
-        if (changed) {
+        if (changed && editor) {
+            QPen outline(QColor(0xE5, 0x1B, 0x1B));
+            outline.setWidthF(6);
+            p.setPen(outline);
+            p.setBrush(Qt::NoBrush);
+            const QRectF box(sky.left() + 30, sky.top() - 2, 56, 56);
+            p.drawRect(box);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0xFF, 0xFF, 0xFF));
+            for (const QPointF& corner :
+                 {box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()})
+                p.drawRect(QRectF(corner - QPointF(7, 7), QSizeF(14, 14)));
+        } else if (changed) {
             QPen ring(QColor(0xE5, 0x1B, 0x1B));
             ring.setWidthF(9);
             p.setPen(ring);
@@ -56,6 +70,25 @@ QImage drawIcon(int size, bool alpha)
     };
     picture(20, false);
     picture(136, true);
+    if (editor) {
+        // A pencil across the lower right corner, writing towards the pictures.
+        p.save();
+        p.translate(196, 204);
+        p.rotate(-135);
+        p.setPen(QPen(QColor(0x1D, 0x2A, 0x3A), 5));
+        p.setBrush(QColor(0xF6, 0xC3, 0x3B));
+        p.drawRect(QRectF(0, -13, 92, 26));
+        p.setBrush(QColor(0xF4, 0xD9, 0xB0));
+        QPainterPath tip;
+        tip.moveTo(0, -13);
+        tip.lineTo(-30, 0);
+        tip.lineTo(0, 13);
+        tip.closeSubpath();
+        p.drawPath(tip);
+        p.setBrush(QColor(0xE0, 0x6C, 0x8A));
+        p.drawRect(QRectF(92, -13, 18, 26));
+        p.restore();
+    }
     p.end();
     return alpha ? image : image.convertToFormat(QImage::Format_RGB888);
 }
@@ -172,6 +205,9 @@ int main(int argc, char* argv[])
     for (const int size : {32, 48, 128, 256}) {
         if (!drawIcon(size, size != 32)
                  .save(assets.filePath(QStringLiteral("icons/tavrello-%1.png").arg(size))))
+            return 1;
+        if (!drawIcon(size, size != 32, true)
+                 .save(assets.filePath(QStringLiteral("icons/tavrello-editor-%1.png").arg(size))))
             return 1;
     }
     QPoint hotSpot;

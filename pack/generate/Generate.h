@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <stdexcept>
 #include <vector>
@@ -44,6 +45,18 @@ class GenerateError : public std::runtime_error
     using std::runtime_error::runtime_error;
 };
 
+// Thrown out of generatePair when its progress callback asks it to stop.
+class GenerateCancelled : public GenerateError
+{
+  public:
+    GenerateCancelled() : GenerateError("cancelled") {}
+};
+
+// Told each time the generator tries a place for a difference: differences placed so far in the
+// current attempt (0 to 4) and the attempt's number (from 1; 0 while the picture is being
+// analysed, before the first attempt). Returning false stops it.
+using GenerateProgress = std::function<bool(int placed, int attempt)>;
+
 enum class EditKind { Remove, Recolour, Mirror, Clone, Resize };
 const char* editKindName(EditKind kind);
 
@@ -70,7 +83,10 @@ cv::Mat fitPhoto(const cv::Mat& photo);
 // 2 Medium, 3 Hard. The same picture, level and seed always give the same bytes.
 // Throws GenerateError when four fair differences cannot be placed (a flat picture); it gives
 // up after a bounded number of tries, so a refusal takes a few seconds at most.
-Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed);
+// The progress callback, when given, is called on the generator's thread; it does not change
+// what comes out.
+Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
+                  const GenerateProgress& progress = {});
 
 // The rectangles around the changed pixels of two same-size pictures, one per zone: the bounding
 // box of pixels differing by more than kJpegTolerance inside the zone, grown by a small margin

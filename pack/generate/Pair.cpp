@@ -222,7 +222,8 @@ struct Attempt
 };
 
 bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelStyle& style,
-                const Visibility& visibility, std::mt19937& rng, int& budget, Attempt& attempt)
+                const Visibility& visibility, std::mt19937& rng, int& budget, Attempt& attempt,
+                const std::function<void(int placed)>& tried)
 {
     attempt.modified = picture.clone();
     std::vector<EditKind> order{EditKind::Remove, EditKind::Recolour, EditKind::Clone,
@@ -233,6 +234,7 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
     std::vector<cv::Rect> rejected;
 
     while (int(attempt.windows.size()) < kDifferenceCount) {
+        tried(int(attempt.windows.size()));
         if (budget-- <= 0)
             return false;
         const int side = std::uniform_int_distribution<int>(style.windowMin, style.windowMax)(rng);
@@ -413,7 +415,8 @@ std::array<int, 4> toTwips(const cv::Rect& pixels)
             (pixels.y + pixels.height) * kTwipsPerPixel - 1};
 }
 
-Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
+Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
+                  const GenerateProgress& progress)
 {
     if (picture.type() != CV_8UC3 || picture.cols != kPictureWidth ||
         picture.rows != kPictureHeight)
@@ -422,6 +425,8 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
         throw GenerateError("level must be 1, 2 or 3");
 
     const Reproducible reproducible(seed);
+    if (progress && !progress(0, 0))
+        throw GenerateCancelled();
     const Analysis analysis = detail::analyse(picture);
     const LevelStyle& style = detail::levelStyle(level);
     const Visibility visibility = levelVisibility(level);
@@ -429,8 +434,12 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
 
     int budget = kWindowBudget;
     for (int tries = 0; tries < kAttempts && budget > 0; ++tries) {
+        const auto tried = [&](int placed) {
+            if (progress && !progress(placed, tries + 1))
+                throw GenerateCancelled();
+        };
         Attempt attempt;
-        if (!placeEdits(picture, analysis, style, visibility, rng, budget, attempt))
+        if (!placeEdits(picture, analysis, style, visibility, rng, budget, attempt, tried))
             continue;
 
         Pair pair;

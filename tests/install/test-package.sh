@@ -19,15 +19,20 @@ echo "package: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB"
 dpkg-deb -x "$deb" "$work/root"
 root="$work/root"
 folder="$root/usr/lib/tavrello"
-for f in usr/lib/tavrello/tavrello usr/lib/tavrello/tavrello-pack usr/lib/tavrello/dbImages.mdb \
-         usr/lib/tavrello/HAND-M.CUR usr/lib/tavrello/tavrello-generate usr/games/tavrello usr/bin/tavrello-pack \
-         usr/share/applications/tavrello.desktop usr/share/metainfo/org.example.tavrello.metainfo.xml \
+for f in usr/lib/tavrello/tavrello usr/lib/tavrello/tavrello-pack usr/lib/tavrello/tavrello-editor \
+         usr/lib/tavrello/dbImages.mdb usr/lib/tavrello/HAND-M.CUR usr/lib/tavrello/tavrello-generate usr/games/tavrello \
+         usr/bin/tavrello-pack usr/bin/tavrello-editor \
+         usr/share/applications/tavrello.desktop usr/share/applications/tavrello-editor.desktop \
+         usr/share/metainfo/org.example.tavrello.metainfo.xml \
          usr/share/man/man6/tavrello.6.gz usr/share/man/man1/tavrello-pack.1.gz \
+         usr/share/man/man1/tavrello-editor.1.gz \
          usr/share/doc/tavrello/copyright usr/share/doc/tavrello/changelog.gz; do
   [ -e "$root/$f" ] || fail "missing /$f"
 done
 for size in 32 48 128 256; do
-  [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/tavrello.png" ] || fail "missing ${size}px icon"
+  for icon in tavrello tavrello-editor; do
+    [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png" ] || fail "missing ${size}px $icon icon"
+  done
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libmdb; do
@@ -35,6 +40,7 @@ for lib in libqt6widgets6 libmdb; do
 done
 
 desktop-file-validate "$root/usr/share/applications/tavrello.desktop"
+desktop-file-validate "$root/usr/share/applications/tavrello-editor.desktop"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/org.example.tavrello.metainfo.xml" >"$work/appstream.log" 2>&1 ||
   { cat "$work/appstream.log"; fail "AppStream metadata does not validate"; }
 if command -v lintian >/dev/null; then

@@ -1,0 +1,22 @@
+#pragma once
+// A pair as the editor holds it: its numbers, its two pictures, and what check found in it.
+
+#include "PairCheck.h"
+#include "PairNumbers.h"
+#include "Picture.h"
+
+#include <vector>
+
+namespace editor {
+
+struct EditorPair
+{
+    PairNumbers numbers;
+    Picture original;
+    Picture modified;
+    // check's findings on the pictures and rectangles; valid when `checked`.
+    std::vector<pack::Finding> findings;
+    bool checked = false;
+};
+
+} // namespace editor

@@ -1,0 +1,525 @@
+#include "EditorWindow.h"
+
+#include "AddPairCommand.h"
+#include "Build.h"
+#include "GenerateDialog.h"
+#include "InputError.h"
+#include "PairPanel.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace editor {
+namespace {
+
+constexpr int kRecentFiles = 8;
+const QSize kThumbnail(90, 92);
+
+// A problem text from the pack tools as the end of a sentence.
+QString sentence(const QString& text)
+{
+    if (text.endsWith('.') || text.endsWith('?') || text.endsWith('!'))
+        return text;
+    return text + '.';
+}
+
+QString describe(const std::exception& e, const QString& fallbackFile)
+{
+    if (const auto* input = dynamic_cast<const pack::InputError*>(&e))
+        return QStringLiteral("%1: %2").arg(input->file(), input->problem());
+    const QString what = QString::fromLocal8Bit(e.what());
+    return what.startsWith(fallbackFile) ? what : fallbackFile + ": " + what;
+}
+
+QString levelName(int level)
+{
+    switch (level) {
+    case 1:
+        return EditorWindow::tr("Easy");
+    case 2:
+        return EditorWindow::tr("Medium");
+    case 3:
+        return EditorWindow::tr("Hard");
+    default:
+        return EditorWindow::tr("level %1").arg(level);
+    }
+}
+
+} // namespace
+
+EditorWindow::EditorWindow(const QString& settingsFile, QWidget* parent)
+    : QMainWindow(parent),
+      m_settings(settingsFile.isEmpty() ? new QSettings(this)
+                                        : new QSettings(settingsFile, QSettings::IniFormat, this))
+{
+    m_list = new QListWidget(this);
+    m_list->setObjectName("pairList");
+    m_list->setIconSize(kThumbnail);
+    m_list->setMinimumWidth(280);
+    m_list->setWordWrap(true);
+    m_panel = new PairPanel(&m_document, this);
+    m_messageBar = new QLabel(this);
+    m_messageBar->setObjectName("messageBar");
+    m_messageBar->setWordWrap(true);
+    m_messageBar->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_messageBar->setStyleSheet(
+        "QLabel { background: #fdecea; color: #8b1a1a; padding: 6px; border: 1px solid #f5c2c0; }");
+    m_messageBar->hide();
+
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(m_list);
+    splitter->addWidget(m_panel);
+    splitter->setStretchFactor(1, 1);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(m_messageBar);
+    layout->addWidget(splitter, 1);
+    setCentralWidget(central);
+
+    createActions();
+
+    connect(m_list, &QListWidget::currentRowChanged, this, &EditorWindow::selectPair);
+    connect(&m_document, &PairDocument::reset, this, &EditorWindow::rebuildList);
+    connect(&m_document, &PairDocument::pairInserted, this, [this](int index) {
+        rebuildList();
+        m_list->setCurrentRow(index);
+    });
+    connect(&m_document, &PairDocument::pairRemoved, this, [this](int index) {
+        rebuildList();
+        m_list->setCurrentRow(std::min(index, m_document.count() - 1));
+    });
+    connect(&m_document, &PairDocument::pairChanged, this, &EditorWindow::updateItem);
+    connect(m_document.undoStack(), &QUndoStack::cleanChanged, this, &EditorWindow::updateTitle);
+    connect(m_panel, &PairPanel::message, statusBar(),
+            [this](const QString& text) { statusBar()->showMessage(text, 6000); });
+    m_checkPass.setSingleShot(true);
+    m_checkPass.setInterval(0);
+    connect(&m_checkPass, &QTimer::timeout, this, &EditorWindow::checkNextPair);
+
+    updateTitle();
+    resize(1280, 860);
+}
+
+EditorWindow::~EditorWindow() = default;
+
+void EditorWindow::createActions()
+{
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* openFolder = file->addAction(tr("&Open Pairs Folder..."), this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, tr("Open a pairs folder"));
+        if (!folder.isEmpty())
+            openPath(folder);
+    });
+    openFolder->setShortcut(QKeySequence::Open);
+    file->addAction(tr("Open &Database..."), this, [this] {
+        const QString db = QFileDialog::getOpenFileName(
+            this, tr("Open a database"), {}, tr("Access databases (*.mdb *.accdb);;All files (*)"));
+        if (!db.isEmpty())
+            openPath(db);
+    });
+    m_recentMenu = file->addMenu(tr("Open &Recent"));
+    fillRecentMenu();
+    file->addSeparator();
+    file->addAction(tr("&Save"), this, &EditorWindow::save)->setShortcut(QKeySequence::Save);
+    file->addAction(tr("Save &As..."), this,
+                    [this] {
+                        const QString path =
+                            QFileDialog::getSaveFileName(this, tr("Save the manifest"),
+                                                         "manifest.json", tr("Manifest (*.json)"));
+                        if (!path.isEmpty())
+                            saveTo(path);
+                    })
+        ->setShortcut(QKeySequence::SaveAs);
+    file->addAction(tr("&Build Database..."), this,
+                    [this] {
+                        const QString path = QFileDialog::getSaveFileName(
+                            this, tr("Build a database"), "dbImages.mdb",
+                            tr("Access database (*.mdb)"), nullptr,
+                            QFileDialog::DontConfirmOverwrite);
+                        if (!path.isEmpty())
+                            buildTo(path);
+                    })
+        ->setShortcut(Qt::CTRL | Qt::Key_B);
+    file->addSeparator();
+    file->addAction(tr("&Quit"), this, &QWidget::close)->setShortcut(QKeySequence::Quit);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    QAction* undo = m_document.undoStack()->createUndoAction(this, tr("&Undo"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction* redo = m_document.undoStack()->createRedoAction(this, tr("&Redo"));
+    redo->setShortcut(QKeySequence::Redo);
+    edit->addAction(undo);
+    edit->addAction(redo);
+
+    QMenu* pairs = menuBar()->addMenu(tr("&Pairs"));
+    QAction* addPictures = pairs->addAction(tr("Add From &Two Pictures..."), this, [this] {
+        const QString filter = tr("Pictures (*.jpg *.jpeg *.png *.bmp *.gif)");
+        const QString original =
+            QFileDialog::getOpenFileName(this, tr("The original picture"), {}, filter);
+        if (original.isEmpty())
+            return;
+        const QString modified = QFileDialog::getOpenFileName(
+            this, tr("The modified picture"), QFileInfo(original).absolutePath(), filter);
+        if (!modified.isEmpty())
+            addPairFromPictures(original, modified);
+    });
+    QAction* generate = pairs->addAction(tr("&Generate From a Photo..."), this, [this] {
+        const QString photo =
+            QFileDialog::getOpenFileName(this, tr("A photo to make a pair from"), {},
+                                         tr("Photos (*.jpg *.jpeg *.png *.bmp *.webp)"));
+        if (!photo.isEmpty())
+            generateFrom(photo);
+    });
+    generate->setShortcut(Qt::CTRL | Qt::Key_G);
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QAction* heat = view->addAction(tr("&Heat Map"));
+    heat->setObjectName("heatMapAction");
+    heat->setCheckable(true);
+    heat->setShortcut(Qt::CTRL | Qt::Key_H);
+    heat->setToolTip(tr("Tint where the pictures differ to the eye"));
+    connect(heat, &QAction::toggled, m_panel, &PairPanel::setHeatMapShown);
+    QAction* blink = view->addAction(tr("B&link"));
+    blink->setObjectName("blinkAction");
+    blink->setCheckable(true);
+    blink->setShortcut(Qt::CTRL | Qt::Key_L);
+    blink->setToolTip(tr("Show original and modified in turn on the right"));
+    connect(blink, &QAction::toggled, m_panel, &PairPanel::setBlinking);
+
+    QToolBar* tools = addToolBar(tr("Main"));
+    tools->setObjectName("mainToolBar");
+    tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    tools->addAction(openFolder);
+    tools->addAction(tr("Save"), this, &EditorWindow::save);
+    tools->addSeparator();
+    tools->addAction(undo);
+    tools->addAction(redo);
+    tools->addSeparator();
+    tools->addAction(addPictures);
+    tools->addAction(generate);
+    tools->addSeparator();
+    tools->addAction(heat);
+    tools->addAction(blink);
+}
+
+QString EditorWindow::problem() const
+{
+    return m_messageBar->isHidden() ? QString() : m_messageBar->text();
+}
+
+void EditorWindow::showProblem(const QString& text)
+{
+    m_messageBar->setText(text);
+    m_messageBar->setVisible(!text.isEmpty());
+}
+
+void EditorWindow::updateTitle()
+{
+    QString title = tr("Tavrello Editor");
+    if (!m_document.path().isEmpty())
+        title += QStringLiteral(" — ") + m_document.path();
+    setWindowTitle(title + QStringLiteral("[*]"));
+    setWindowModified(m_document.isModified());
+}
+
+bool EditorWindow::openPath(const QString& path)
+{
+    if (!maybeSave())
+        return false;
+    const QFileInfo info(path);
+    try {
+        if (!info.exists())
+            throw pack::InputError(path, tr("there is no such file or folder"));
+        if (info.isDir()) {
+            const QString manifest = QDir(path).filePath("manifest.json");
+            if (!QFileInfo::exists(manifest))
+                throw pack::InputError(path, tr("this folder holds no manifest.json, so it is "
+                                                "not a pairs folder (generate and extract write "
+                                                "one)"));
+            m_document.openManifest(manifest);
+        } else if (info.suffix().compare("json", Qt::CaseInsensitive) == 0) {
+            m_document.openManifest(path);
+        } else {
+            m_document.openDatabase(path);
+        }
+    } catch (const std::exception& e) {
+        showProblem(tr("Can't open it. %1").arg(sentence(describe(e, path))));
+        return false;
+    }
+    showProblem({});
+    rememberRecent(info.absoluteFilePath());
+    updateTitle();
+    statusBar()->showMessage(tr("%n pair(s) read", nullptr, m_document.count()), 5000);
+    return true;
+}
+
+bool EditorWindow::save()
+{
+    if (m_document.source() == PairDocument::Source::Manifest)
+        return saveTo(m_document.path());
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save the manifest"),
+                                                      "manifest.json", tr("Manifest (*.json)"));
+    return !path.isEmpty() && saveTo(path);
+}
+
+bool EditorWindow::saveTo(const QString& manifestPath)
+{
+    try {
+        m_document.saveAs(manifestPath);
+    } catch (const std::exception& e) {
+        showProblem(tr("Not saved. %1").arg(sentence(describe(e, manifestPath))));
+        return false;
+    }
+    showProblem({});
+    rememberRecent(QFileInfo(manifestPath).absoluteFilePath());
+    updateTitle();
+    statusBar()->showMessage(tr("Saved %1").arg(manifestPath), 5000);
+    return true;
+}
+
+bool EditorWindow::buildTo(const QString& path)
+{
+    if (QFileInfo::exists(path) &&
+        QMessageBox::question(
+            this, tr("Replace the database?"), tr("%1 exists already. Replace it?").arg(path),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return false;
+
+    int withErrors = 0;
+    for (int i = 0; i < m_document.count(); ++i) {
+        const auto worst = m_document.worstFinding(i);
+        withErrors += worst && worst->severity == pack::Finding::Error;
+        updateItem(i);
+    }
+    if (withErrors > 0 &&
+        QMessageBox::question(
+            this, tr("Build with errors?"),
+            tr("%n pair(s) can't be played fairly as they are. Build anyway?", nullptr, withErrors),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return false;
+
+    // Pictures read from a database or made by the generator exist only in memory until saved;
+    // the writer reads files, so they wait in a folder of their own for the build's length.
+    QTemporaryDir loose;
+    QString error;
+    pack::Manifest manifest;
+    try {
+        manifest = m_document.toManifest(loose.path());
+        manifest.path = m_document.path();
+    } catch (const std::exception& e) {
+        showProblem(tr("No database built. %1").arg(sentence(describe(e, path))));
+        return false;
+    }
+
+    QProgressDialog progress(tr("Writing %1...").arg(QFileInfo(path).fileName()), QString(), 0,
+                             std::max(1, int(manifest.pairs.size())), this);
+    progress.setWindowTitle(tr("Build Database"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    progress.setValue(0);
+    QPointer<QProgressDialog> shown(&progress);
+    QThread* worker = QThread::create([&manifest, &error, path, shown] {
+        try {
+            pack::buildDatabase(manifest, path, true, {}, [shown](qsizetype written, qsizetype) {
+                QMetaObject::invokeMethod(
+                    shown.get(),
+                    [shown, written] {
+                        if (shown)
+                            shown->setValue(int(written));
+                    },
+                    Qt::QueuedConnection);
+            });
+        } catch (const std::exception& e) {
+            error = describe(e, path);
+        }
+    });
+    QEventLoop waiting;
+    connect(worker, &QThread::finished, &waiting, &QEventLoop::quit);
+    worker->start();
+    waiting.exec();
+    worker->wait();
+    delete worker;
+    progress.reset();
+
+    if (!error.isEmpty()) {
+        showProblem(tr("No database built. %1").arg(sentence(error)));
+        return false;
+    }
+    showProblem({});
+    statusBar()->showMessage(
+        tr("Built %1 with %n pair(s)", nullptr, int(manifest.pairs.size())).arg(path), 8000);
+    return true;
+}
+
+bool EditorWindow::addPairFromPictures(const QString& original, const QString& modified)
+{
+    EditorPair pair;
+    pair.numbers.id = m_document.nextFreeId();
+    pair.original = Picture::fromFile(QFileInfo(original).absoluteFilePath());
+    pair.modified = Picture::fromFile(QFileInfo(modified).absoluteFilePath());
+    for (const Picture* picture : {&pair.original, &pair.modified})
+        if (picture->image().isNull()) {
+            showProblem(tr("Not added. The picture %1.").arg(picture->problem()));
+            return false;
+        }
+    showProblem({});
+    m_document.undoStack()->push(
+        new AddPairCommand(&m_document, std::move(pair), tr("Add pair from two pictures")));
+    return true;
+}
+
+GenerateDialog* EditorWindow::generateFrom(const QString& photo)
+{
+    const int current = m_list->currentRow();
+    const int level = current >= 0 ? m_document.pair(current).numbers.level : 1;
+    auto* dialog = new GenerateDialog(photo, level, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &GenerateDialog::kept, this, [this](const EditorPair& made) {
+        EditorPair pair = made;
+        pair.numbers.id = m_document.nextFreeId();
+        m_document.undoStack()->push(
+            new AddPairCommand(&m_document, std::move(pair), tr("Add generated pair")));
+    });
+    dialog->show();
+    dialog->generate();
+    return dialog;
+}
+
+void EditorWindow::rebuildList()
+{
+    const int keep = m_list->currentRow();
+    {
+        const QSignalBlocker blocker(m_list);
+        m_list->clear();
+        for (int i = 0; i < m_document.count(); ++i) {
+            new QListWidgetItem(m_list);
+            updateItem(i);
+        }
+    }
+    const int row = m_document.count() == 0 ? -1 : std::clamp(keep, 0, m_document.count() - 1);
+    {
+        const QSignalBlocker blocker(m_list);
+        m_list->setCurrentRow(row);
+    }
+    if (row >= 0) {
+        m_document.ensureChecked(row);
+        updateItem(row);
+    }
+    m_panel->showPair(row);
+    m_checkPass.start();
+}
+
+void EditorWindow::updateItem(int index)
+{
+    QListWidgetItem* item = m_list->item(index);
+    if (!item)
+        return;
+    const EditorPair& pair = m_document.pair(index);
+    const QString head = tr("Pair %1 · %2").arg(pair.numbers.id).arg(levelName(pair.numbers.level));
+    if (!pair.checked) {
+        item->setText(head + '\n' + tr("not checked yet"));
+        item->setData(Qt::UserRole, QStringLiteral("unchecked"));
+        return;
+    }
+    const auto worst = m_document.worstFinding(index);
+    if (!worst) {
+        item->setText(head + '\n' + tr("ready"));
+        item->setForeground(palette().color(QPalette::Text));
+    } else {
+        const bool error = worst->severity == pack::Finding::Error;
+        item->setText(head + '\n' + (error ? tr("error: %1") : tr("warning: %1")).arg(worst->text));
+        item->setForeground(error ? QColor(198, 40, 40) : QColor(200, 110, 0));
+    }
+    item->setData(Qt::UserRole, !worst ? QStringLiteral("ready")
+                                : worst->severity == pack::Finding::Error
+                                    ? QStringLiteral("error")
+                                    : QStringLiteral("warning"));
+    if (item->icon().isNull() && !pair.original.image().isNull())
+        item->setIcon(QPixmap::fromImage(pair.original.image().scaled(
+            kThumbnail, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void EditorWindow::checkNextPair()
+{
+    for (int i = 0; i < m_document.count(); ++i)
+        if (!m_document.pair(i).checked) {
+            m_document.ensureChecked(i);
+            updateItem(i);
+            m_checkPass.start();
+            return;
+        }
+}
+
+void EditorWindow::selectPair(int index)
+{
+    if (index >= 0) {
+        m_document.ensureChecked(index);
+        updateItem(index);
+    }
+    if (index != m_panel->currentPair())
+        m_panel->showPair(index);
+}
+
+bool EditorWindow::maybeSave()
+{
+    if (!m_document.isModified())
+        return true;
+    const auto answer = QMessageBox::question(
+        this, tr("Unsaved changes"),
+        tr("The pairs have changes that are not saved. Save them first?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save)
+        return save();
+    return answer == QMessageBox::Discard;
+}
+
+void EditorWindow::closeEvent(QCloseEvent* event)
+{
+    if (maybeSave())
+        event->accept();
+    else
+        event->ignore();
+}
+
+QStringList EditorWindow::recentFiles() const
+{
+    return m_settings->value("recentFiles").toStringList();
+}
+
+void EditorWindow::rememberRecent(const QString& path)
+{
+    QStringList recent = recentFiles();
+    recent.removeAll(path);
+    recent.prepend(path);
+    while (recent.size() > kRecentFiles)
+        recent.removeLast();
+    m_settings->setValue("recentFiles", recent);
+    fillRecentMenu();
+}
+
+void EditorWindow::fillRecentMenu()
+{
+    m_recentMenu->clear();
+    for (const QString& path : recentFiles())
+        m_recentMenu->addAction(path, this, [this, path] { openPath(path); });
+    m_recentMenu->setEnabled(!m_recentMenu->isEmpty());
+}
+
+} // namespace editor

@@ -1,0 +1,74 @@
+#pragma once
+// The editor's one window: the pairs in a list on the left, the selected pair on the right, and
+// the file work (open, save, build a database) and the ways to add pairs in its menus.
+
+#include "PairDocument.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QSettings;
+
+namespace editor {
+
+class GenerateDialog;
+class PairPanel;
+
+class EditorWindow : public QMainWindow
+{
+    Q_OBJECT
+  public:
+    // Recent files are kept in `settingsFile` (an INI file), or in the user's settings when empty.
+    explicit EditorWindow(const QString& settingsFile = {}, QWidget* parent = nullptr);
+    ~EditorWindow() override;
+
+    // A pairs folder, a manifest or a database. On failure the window keeps what it had and
+    // says why in its message bar.
+    bool openPath(const QString& path);
+    // Saves to the manifest the pairs came from; a database or a new document asks where.
+    bool save();
+    bool saveTo(const QString& manifestPath);
+    // Asks before replacing `path`; shows progress while the writer works.
+    bool buildTo(const QString& path);
+    bool addPairFromPictures(const QString& original, const QString& modified);
+    // Opens the generator's dialog on a photo (not modal; it adds what the author keeps).
+    GenerateDialog* generateFrom(const QString& photo);
+
+    PairDocument* document() { return &m_document; }
+    PairPanel* panel() const { return m_panel; }
+    QListWidget* pairList() const { return m_list; }
+    // The last sentence about something that went wrong, empty when all is well.
+    QString problem() const;
+    QStringList recentFiles() const;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void createActions();
+    void showProblem(const QString& sentence);
+    void updateTitle();
+    void rebuildList();
+    void updateItem(int index);
+    void checkNextPair();
+    void selectPair(int index);
+    bool maybeSave();
+    void rememberRecent(const QString& path);
+    void fillRecentMenu();
+
+    PairDocument m_document;
+    QSettings* m_settings;
+    QListWidget* m_list;
+    PairPanel* m_panel;
+    QLabel* m_messageBar;
+    QMenu* m_recentMenu = nullptr;
+    // Checks the pairs not yet seen, one per turn of the event loop, so the list fills in while
+    // the author already works on the first pair.
+    QTimer m_checkPass;
+};
+
+} // namespace editor

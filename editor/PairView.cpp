@@ -1,0 +1,339 @@
+#include "PairView.h"
+
+#include "PairCheck.h"
+#include "PairNumbers.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace editor {
+namespace {
+
+constexpr double kTwips = pack::kTwipsPerPixel;
+// How near an edge of the selected difference (in pixels) a press grabs it for resizing.
+constexpr double kGrab = 4;
+// A press that moves less than this (in pixels) is a click, not a drag.
+constexpr double kClick = 3;
+
+// The pixels a difference covers, edges inclusive: twips 15 i to 15 i + 14 are pixel i.
+QRectF pixelArea(const pack::Difference& d)
+{
+    const auto& c = d.corners;
+    return QRectF(QPointF(*c[0] / kTwips, *c[1] / kTwips),
+                  QPointF((*c[2] + 1) / kTwips, (*c[3] + 1) / kTwips));
+}
+
+int pixelOf(double coordinate, int limit)
+{
+    return std::clamp(int(std::floor(coordinate)), 0, limit - 1);
+}
+
+QColor colourOf(PairView::Mark mark)
+{
+    switch (mark) {
+    case PairView::Mark::Error:
+        return QColor(229, 57, 53);
+    case PairView::Mark::Warning:
+        return QColor(251, 140, 0);
+    case PairView::Mark::Fine:
+    case PairView::Mark::None:
+        break;
+    }
+    return QColor(67, 160, 71);
+}
+
+} // namespace
+
+PairView::PairView(QWidget* parent) : QWidget(parent)
+{
+    setFixedSize(pack::kBoxWidth, pack::kBoxHeight);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+}
+
+QSize PairView::sizeHint() const
+{
+    return {pack::kBoxWidth, pack::kBoxHeight};
+}
+
+void PairView::setPicture(const QImage& picture)
+{
+    m_picture = picture;
+    update();
+}
+
+void PairView::setOverlay(const QImage& overlay)
+{
+    m_overlay = overlay;
+    update();
+}
+
+void PairView::setDifferences(const std::array<pack::Difference, 4>& differences,
+                              const std::array<Mark, 4>& marks)
+{
+    m_differences = differences;
+    m_marks = marks;
+    update();
+}
+
+void PairView::setSelected(int difference)
+{
+    m_selected = difference;
+    update();
+}
+
+void PairView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(48, 48, 48));
+    if (m_picture.isNull()) {
+        painter.setPen(Qt::white);
+        painter.drawText(rect(), Qt::AlignCenter, tr("No picture"));
+    } else {
+        painter.drawImage(0, 0, m_picture);
+    }
+    if (!m_overlay.isNull())
+        painter.drawImage(0, 0, m_overlay);
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setBold(true);
+    painter.setFont(font);
+    for (int k = 0; k < 4; ++k) {
+        const bool previewed = m_preview && m_dragging == k;
+        const pack::Difference& d = previewed ? *m_preview : m_differences[std::size_t(k)];
+        if (!isComplete(d) || *d.corners[0] > *d.corners[2] || *d.corners[1] > *d.corners[3])
+            continue;
+        const QRectF area = pixelArea(d);
+        const QColor colour = colourOf(m_marks[std::size_t(k)]);
+        painter.setBrush(Qt::NoBrush);
+        // A dark outline under the colour keeps the rectangle visible on any picture.
+        painter.setPen(QPen(QColor(0, 0, 0, 160), k == m_selected ? 5 : 3));
+        painter.drawRect(area);
+        painter.setPen(QPen(colour, k == m_selected ? 3 : 1.5));
+        painter.drawRect(area);
+        const QRectF badge(area.topLeft() + QPointF(2, 2), QSizeF(16, 16));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawEllipse(badge);
+        painter.setPen(Qt::white);
+        painter.drawText(badge, Qt::AlignCenter, QString::number(k + 1));
+        if (k == m_selected) {
+            // Handles at the corners: the edges can be dragged.
+            painter.setPen(QPen(Qt::black, 1));
+            painter.setBrush(Qt::white);
+            for (const QPointF& corner :
+                 {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight()})
+                painter.drawRect(QRectF(corner - QPointF(3, 3), QSizeF(6, 6)));
+        }
+    }
+    if (m_preview && m_dragging < 0) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::white, 1.5, Qt::DashLine));
+        painter.drawRect(pixelArea(*m_preview));
+    }
+}
+
+PairView::Edges PairView::edgesAt(const QPointF& p) const
+{
+    if (m_selected < 0 || !isComplete(m_differences[std::size_t(m_selected)]))
+        return {};
+    const QRectF area = pixelArea(m_differences[std::size_t(m_selected)]);
+    if (!area.adjusted(-kGrab, -kGrab, kGrab, kGrab).contains(p))
+        return {};
+    Edges e;
+    e.left = std::abs(p.x() - area.left()) <= kGrab;
+    e.right = !e.left && std::abs(p.x() - area.right()) <= kGrab;
+    e.top = std::abs(p.y() - area.top()) <= kGrab;
+    e.bottom = !e.top && std::abs(p.y() - area.bottom()) <= kGrab;
+    return e;
+}
+
+int PairView::differenceAt(const QPointF& p) const
+{
+    // The selected one first: where differences overlap, it is the one being worked on.
+    if (m_selected >= 0 && isComplete(m_differences[std::size_t(m_selected)]) &&
+        pixelArea(m_differences[std::size_t(m_selected)]).contains(p))
+        return m_selected;
+    for (int k = 0; k < 4; ++k)
+        if (isComplete(m_differences[std::size_t(k)]) &&
+            pixelArea(m_differences[std::size_t(k)]).contains(p))
+            return k;
+    return -1;
+}
+
+pack::Difference PairView::dragged(const QPointF& p) const
+{
+    const int w = pack::kBoxWidth;
+    const int h = pack::kBoxHeight;
+    pack::Difference d;
+    switch (m_drag) {
+    case Drag::Draw: {
+        const int x1 = pixelOf(std::min(m_pressedAt.x(), p.x()), w);
+        const int x2 = pixelOf(std::max(m_pressedAt.x(), p.x()), w);
+        const int y1 = pixelOf(std::min(m_pressedAt.y(), p.y()), h);
+        const int y2 = pixelOf(std::max(m_pressedAt.y(), p.y()), h);
+        d.corners = {x1 * kTwips, y1 * kTwips, x2 * kTwips + kTwips - 1, y2 * kTwips + kTwips - 1};
+        break;
+    }
+    case Drag::Move: {
+        d = m_differences[std::size_t(m_dragging)];
+        const double dx = std::round(p.x() - m_pressedAt.x()) * kTwips;
+        const double dy = std::round(p.y() - m_pressedAt.y()) * kTwips;
+        d.corners = {*d.corners[0] + dx, *d.corners[1] + dy, *d.corners[2] + dx,
+                     *d.corners[3] + dy};
+        break;
+    }
+    case Drag::Resize: {
+        d = m_differences[std::size_t(m_dragging)];
+        auto& c = d.corners;
+        // An edge follows the pointer but never crosses its opposite edge.
+        if (m_edges.left)
+            c[0] = std::min(double(pixelOf(p.x(), w)) * kTwips, *c[2] - kTwips + 1);
+        if (m_edges.right)
+            c[2] = std::max(double(pixelOf(p.x(), w)) * kTwips + kTwips - 1, *c[0] + kTwips - 1);
+        if (m_edges.top)
+            c[1] = std::min(double(pixelOf(p.y(), h)) * kTwips, *c[3] - kTwips + 1);
+        if (m_edges.bottom)
+            c[3] = std::max(double(pixelOf(p.y(), h)) * kTwips + kTwips - 1, *c[1] + kTwips - 1);
+        break;
+    }
+    case Drag::None:
+        break;
+    }
+    return d;
+}
+
+void PairView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    setFocus(Qt::MouseFocusReason);
+    m_pressedAt = event->position();
+    m_preview.reset();
+    m_edges = edgesAt(m_pressedAt);
+    if (m_edges.any()) {
+        m_drag = Drag::Resize;
+        m_dragging = m_selected;
+        return;
+    }
+    const int hit = differenceAt(m_pressedAt);
+    if (hit >= 0) {
+        m_drag = Drag::Move;
+        m_dragging = hit;
+        if (hit != m_selected) {
+            m_selected = hit;
+            emit selectedChanged(hit);
+        }
+        update();
+        return;
+    }
+    m_drag = Drag::Draw;
+    m_dragging = -1;
+}
+
+void PairView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_drag == Drag::None) {
+        const Edges e = edgesAt(event->position());
+        if ((e.left || e.right) && (e.top || e.bottom))
+            setCursor((e.left == e.top) ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+        else if (e.left || e.right)
+            setCursor(Qt::SizeHorCursor);
+        else if (e.top || e.bottom)
+            setCursor(Qt::SizeVerCursor);
+        else
+            setCursor(differenceAt(event->position()) >= 0 ? Qt::SizeAllCursor : Qt::CrossCursor);
+        return;
+    }
+    m_preview = dragged(event->position());
+    update();
+}
+
+void PairView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || m_drag == Drag::None)
+        return;
+    const Drag drag = std::exchange(m_drag, Drag::None);
+    const QPointF moved = event->position() - m_pressedAt;
+    const bool click = std::abs(moved.x()) < kClick && std::abs(moved.y()) < kClick;
+    m_drag = drag;
+    const pack::Difference result = dragged(event->position());
+    m_drag = Drag::None;
+    m_preview.reset();
+    update();
+    if (drag == Drag::Draw) {
+        if (click) {
+            if (m_selected >= 0) {
+                m_selected = -1;
+                emit selectedChanged(-1);
+            }
+            return;
+        }
+        emit drawn(result);
+        return;
+    }
+    if (click || result.corners == m_differences[std::size_t(m_dragging)].corners)
+        return;
+    emit edited(m_dragging, result, false);
+}
+
+void PairView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_4) {
+        m_selected = event->key() - Qt::Key_1;
+        emit selectedChanged(m_selected);
+        update();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && m_selected >= 0) {
+        m_selected = -1;
+        emit selectedChanged(-1);
+        update();
+        return;
+    }
+    if (m_selected < 0 || !isComplete(m_differences[std::size_t(m_selected)])) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+        emit deleteRequested(m_selected);
+        return;
+    }
+    int dx = 0;
+    int dy = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        dx = -1;
+        break;
+    case Qt::Key_Right:
+        dx = 1;
+        break;
+    case Qt::Key_Up:
+        dy = -1;
+        break;
+    case Qt::Key_Down:
+        dy = 1;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const double step = (event->modifiers() & Qt::ControlModifier ? 10 : 1) * kTwips;
+    pack::Difference d = m_differences[std::size_t(m_selected)];
+    auto& c = d.corners;
+    if (event->modifiers() & Qt::ShiftModifier) {
+        // Shift: the right and bottom edges move, the difference grows or shrinks, down to a pixel.
+        c[2] = std::max(*c[2] + dx * step, *c[0] + kTwips - 1);
+        c[3] = std::max(*c[3] + dy * step, *c[1] + kTwips - 1);
+    } else {
+        c = {*c[0] + dx * step, *c[1] + dy * step, *c[2] + dx * step, *c[3] + dy * step};
+    }
+    if (c != m_differences[std::size_t(m_selected)].corners)
+        emit edited(m_selected, d, true);
+}
+
+} // namespace editor

@@ -1,0 +1,566 @@
+// The pair editor driven as an author drives it: real widgets, presses, drags and keys.
+
+#include "Build.h"
+#include "Check.h"
+#include "EditorWindow.h"
+#include "GenerateDialog.h"
+#include "PairPanel.h"
+#include "PairView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using editor::EditorWindow;
+using editor::PairView;
+
+namespace {
+
+const QString kPairs = QStringLiteral(TAVRELLO_SOURCE_DIR "/assets/pairs");
+
+using Corners = std::array<std::optional<double>, 4>;
+
+Corners corners(double x1, double y1, double x2, double y2)
+{
+    return {x1, y1, x2, y2};
+}
+
+// The bundled pairs, copied so a test may save over them.
+QString copyPairs(const QTemporaryDir& dir)
+{
+    const QDir from(kPairs);
+    for (const QString& name : from.entryList(QDir::Files))
+        QFile::copy(from.filePath(name), dir.filePath(name));
+    return dir.path();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Answers the next message box with `button` once it is up.
+void answerNextQuestion(QMessageBox::StandardButton button)
+{
+    QTimer::singleShot(0, [button] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        box->button(button)->click();
+    });
+}
+
+void drag(QWidget* view, QPoint from, QPoint to)
+{
+    QTest::mousePress(view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(view, (from + to) / 2);
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+}
+
+QStringList texts(const std::vector<pack::Finding>& findings)
+{
+    QStringList all;
+    for (const pack::Finding& f : findings)
+        all << f.text;
+    return all;
+}
+
+bool mentions(const std::vector<pack::Finding>& findings, const QString& text)
+{
+    return std::any_of(findings.begin(), findings.end(),
+                       [&](const pack::Finding& f) { return f.text.contains(text); });
+}
+
+// A finding with `text` that concerns one of the differences in `about` (bit k: difference k+1).
+bool hasFinding(const std::vector<pack::Finding>& findings, const QString& text, unsigned about)
+{
+    return std::any_of(findings.begin(), findings.end(), [&](const pack::Finding& f) {
+        return f.text.contains(text) && (f.differences & about);
+    });
+}
+
+} // namespace
+
+class EditorTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init()
+    {
+        m_settings = std::make_unique<QTemporaryDir>();
+        m_window = std::make_unique<EditorWindow>(m_settings->filePath("editor.ini"));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void cleanup()
+    {
+        // Whatever a test left unsaved is dropped without a question.
+        m_window->document()->undoStack()->setClean();
+        m_window.reset();
+    }
+
+    void opensAPairsFolder()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        QCOMPARE(m_window->document()->count(), 12);
+        QCOMPARE(m_window->pairList()->count(), 12);
+        QVERIFY(m_window->windowTitle().startsWith("Tavrello Editor"));
+        QVERIFY(m_window->windowTitle().contains("manifest.json"));
+        QVERIFY(!m_window->isWindowModified());
+        QCOMPARE(m_window->recentFiles().value(0), QDir(kPairs).absolutePath());
+        // The first pair is shown with its pictures and its four differences.
+        QCOMPARE(m_window->panel()->currentPair(), 0);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[0].corners,
+                 corners(1650, 5850, 2969, 6494));
+    }
+
+    void opensADatabase()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("pairs.mdb");
+        pack::buildDatabase(pack::readManifest(kPairs + "/manifest.json"), db, false);
+        QVERIFY(m_window->openPath(db));
+        QCOMPARE(m_window->document()->count(), 12);
+        QVERIFY(m_window->windowTitle().contains("pairs.mdb"));
+        const auto& pair = m_window->document()->pair(0);
+        QCOMPARE(pair.numbers.id, 1);
+        QCOMPARE(pair.numbers.differences[0].corners, corners(1650, 5850, 2969, 6494));
+        QVERIFY(!pair.modified.image().isNull());
+        QVERIFY(m_window->document()->findings(0).empty());
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QString>("open");        // folder, manifest or database
+        QTest::addColumn<QByteArray>("contents"); // of manifest.json or the database
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("says"); // in the message bar, or in the first pair's findings
+
+        const QByteArray pair = R"({"id": 1, "level": 1, "original": "a.jpg", "modified": "b.jpg",
+            "differences": [{"x1": 0, "y1": 0, "x2": 10, "y2": 10}, {"x1": 0, "y1": 0, "x2": 10,
+            "y2": 10}, {"x1": 0, "y1": 0, "x2": 10, "y2": 10}, {"x1": 0, "y1": 0, "x2": 10,
+            "y2": 10}]})";
+        QByteArray badLevel = pair;
+        badLevel.replace("\"level\": 1", "\"level\": 7");
+        QByteArray missingCorner = pair;
+        missingCorner.replace("\"y2\": 10}]", "\"y3\": 10}]");
+        QByteArray missingPicture = pair;
+        missingPicture.replace("a.jpg", "nowhere.jpg");
+
+        QTest::newRow("folder without a manifest")
+            << "folder" << QByteArray() << false << "holds no manifest.json";
+        QTest::newRow("manifest that is not JSON")
+            << "manifest" << QByteArray("{\"pairs\": [") << false << "invalid JSON at line 1";
+        QTest::newRow("manifest with a level out of range")
+            << "manifest"
+            << "{\"pairs\": [" + badLevel + "]}" << false
+            << "pairs[0].level: expected a whole number from 1 to 3, got 7";
+        QTest::newRow("manifest with an unknown corner")
+            << "manifest"
+            << "{\"pairs\": [" + missingCorner + "]}" << false
+            << "pairs[0].differences[3]: unknown key \"y3\"";
+        QTest::newRow("database that is not one")
+            << "database" << QByteArray("This is a letter, not a database.\n").repeated(200)
+            << false << "letter.mdb";
+        QTest::newRow("picture that can't be read")
+            << "manifest"
+            << "{\"pairs\": [" + missingPicture + "]}" << true
+            << "the original picture can't be shown";
+        QTest::newRow("picture that doesn't decode")
+            << "manifest"
+            << "{\"pairs\": [" + pair + "]}" << true << "the original picture can't be shown";
+    }
+    void badInput()
+    {
+        QFETCH(QString, open);
+        QFETCH(QByteArray, contents);
+        QFETCH(bool, opens);
+        QFETCH(QString, says);
+
+        QVERIFY(m_window->openPath(kPairs));
+        QTemporaryDir dir;
+        writeFile(dir.filePath("a.jpg"), "not a JPEG at all");
+        writeFile(dir.filePath("b.jpg"), "not a JPEG either");
+        QString path = dir.path();
+        if (open == "manifest") {
+            path = dir.filePath("manifest.json");
+            writeFile(path, contents);
+        } else if (open == "database") {
+            path = dir.filePath("letter.mdb");
+            writeFile(path, contents);
+        }
+
+        QCOMPARE(m_window->openPath(path), opens);
+        if (!opens) {
+            QVERIFY2(m_window->problem().contains(says), qPrintable(m_window->problem()));
+            QVERIFY(m_window->problem().endsWith('.'));
+            // What was open stays open.
+            QCOMPARE(m_window->document()->count(), 12);
+            return;
+        }
+        QVERIFY(m_window->problem().isEmpty());
+        QVERIFY(mentions(m_window->document()->findings(0), says));
+        QCOMPARE(m_window->pairList()->item(0)->data(Qt::UserRole).toString(), "error");
+    }
+
+    void drawsADifferenceByDragging()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        PairView* original = m_window->panel()->originalView();
+        // Select difference 1 by a press inside it and clear it with Delete.
+        QTest::mouseClick(original, Qt::LeftButton, {}, QPoint(150, 410));
+        QCOMPARE(m_window->panel()->selectedDifference(), 0);
+        QTest::keyClick(original, Qt::Key_Delete);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[0].corners, Corners{});
+        // Escape lets go of it; a drag on empty ground fills the first difference without
+        // coordinates, the one just cleared.
+        QTest::keyClick(original, Qt::Key_Escape);
+        drag(m_window->panel()->modifiedView(), QPoint(199, 432), QPoint(110, 390));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[0].corners,
+                 corners(110 * 15, 390 * 15, 199 * 15 + 14, 432 * 15 + 14));
+        QCOMPARE(m_window->panel()->selectedDifference(), 0);
+        QVERIFY(m_window->isWindowModified());
+
+        // With a difference selected, a drag replaces it.
+        m_window->panel()->selectDifference(2);
+        drag(original, QPoint(10, 10), QPoint(40, 30));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[2].corners,
+                 corners(150, 150, 614, 464));
+    }
+
+    void resizesByDraggingAnEdge()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        PairView* view = m_window->panel()->originalView();
+        // Difference 2 covers pixels 179..235 x 226..257; select it, then pull its right edge
+        // and its top-left corner.
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 240));
+        drag(view, QPoint(236, 240), QPoint(260, 250));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+                 corners(2685, 3390, 260 * 15 + 14, 3869));
+        drag(view, QPoint(179, 226), QPoint(170, 200));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+                 corners(170 * 15, 200 * 15, 260 * 15 + 14, 3869));
+        // An edge dragged past its opposite edge stops a pixel short of it.
+        drag(view, QPoint(170, 240), QPoint(300, 240));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+                 corners(260 * 15, 200 * 15, 260 * 15 + 14, 3869));
+        QCOMPARE(m_window->document()->undoStack()->count(), 3);
+    }
+
+    void movesAndResizesWithKeysUndoAndRedo()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        QUndoStack* undo = m_window->document()->undoStack();
+        PairView* view = m_window->panel()->modifiedView();
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 240)); // inside difference 2
+        QCOMPARE(m_window->panel()->selectedDifference(), 1);
+        const Corners before = corners(2685, 3390, 3539, 3869);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, before);
+
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(view, Qt::Key_Right);
+        QTest::keyClick(view, Qt::Key_Up);
+        const Corners moved = corners(2730, 3375, 3584, 3854);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, moved);
+        QCOMPARE(undo->count(), 1); // the key presses are one step
+        QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
+        const Corners wider = corners(2730, 3375, 3734, 3854);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, wider);
+
+        undo->undo();
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, moved);
+        undo->undo();
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, before);
+        QVERIFY(!m_window->isWindowModified());
+        undo->redo();
+        undo->redo();
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, wider);
+        QVERIFY(m_window->isWindowModified());
+    }
+
+    void editsIdAndLevel()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        auto* id = m_window->panel()->findChild<QSpinBox*>("pairId");
+        id->setFocus();
+        id->selectAll();
+        QTest::keyClicks(id, "2"); // pair 2 has that id already
+        QTest::keyClick(id, Qt::Key_Return);
+        QCOMPARE(m_window->document()->pair(0).numbers.id, 2);
+        QVERIFY(mentions(m_window->document()->findings(1), "id 2 is used by 2 pairs"));
+        // The list learns of it once the pair has been checked, in the background.
+        QTRY_COMPARE(m_window->pairList()->item(1)->data(Qt::UserRole).toString(), "error");
+        auto* level = m_window->panel()->findChild<QComboBox*>("pairLevel");
+        QTest::keyClick(level, Qt::Key_Down);
+        QTest::keyClick(level, Qt::Key_Down);
+        QCOMPARE(m_window->document()->pair(0).numbers.level, 3);
+        // One step for the id, one for each level the keys went through.
+        QCOMPARE(m_window->document()->undoStack()->count(), 3);
+        m_window->document()->undoStack()->setIndex(0);
+        QCOMPARE(m_window->document()->pair(0).numbers.id, 1);
+        QCOMPARE(m_window->document()->pair(0).numbers.level, 1);
+        QCOMPARE(m_window->pairList()->item(1)->data(Qt::UserRole).toString(), "ready");
+    }
+
+    void findingsFollowTheRectangle()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        QVERIFY(m_window->document()->findings(0).empty());
+        // Drag difference 1 a hundred pixels up, off the change it covered.
+        drag(m_window->panel()->originalView(), QPoint(150, 410), QPoint(150, 310));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[0].corners,
+                 corners(1650, 4350, 2969, 4994));
+        const auto findings = m_window->document()->findings(0);
+        QVERIFY(hasFinding(findings, "nothing visibly changes inside it", 1u));
+        QVERIFY(mentions(findings, "lie outside every difference"));
+        auto* list = m_window->panel()->findChild<QListWidget*>("findings");
+        QCOMPARE(list->item(0)->data(Qt::UserRole).toString(), "error");
+        QCOMPARE(m_window->pairList()->item(0)->data(Qt::UserRole).toString(), "error");
+
+        m_window->document()->undoStack()->undo();
+        QVERIFY(m_window->document()->findings(0).empty());
+        QCOMPARE(m_window->pairList()->item(0)->data(Qt::UserRole).toString(), "ready");
+    }
+
+    void heatMapAndBlinkShowWhereThePicturesDiffer()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        m_window->findChild<QAction*>("heatMapAction")->setChecked(true);
+        const QImage plain =
+            m_window->document()->pair(0).original.image().convertToFormat(QImage::Format_RGB32);
+        const QImage shown = m_window->panel()->originalView()->grab().toImage().convertToFormat(
+            QImage::Format_RGB32);
+        // Tinted inside difference 1, where the change is; untouched in the top-left corner,
+        // where nothing changes.
+        int tinted = 0;
+        for (int y = 390; y <= 432; ++y)
+            for (int x = 120; x <= 190; ++x)
+                tinted += shown.pixel(x, y) != plain.pixel(x, y);
+        QVERIFY(tinted > 100);
+        for (int y = 30; y < 60; ++y)
+            for (int x = 30; x < 60; ++x)
+                QCOMPARE(shown.pixel(x, y), plain.pixel(x, y));
+
+        auto* blink = m_window->findChild<QAction*>("blinkAction");
+        blink->setChecked(true);
+        QVERIFY(m_window->panel()->isBlinking());
+        // In turn, the right-hand box shows the original.
+        QTRY_VERIFY(m_window->panel()->modifiedView()->grab().toImage() ==
+                    m_window->panel()->originalView()->grab().toImage());
+        blink->setChecked(false);
+        QVERIFY(m_window->panel()->modifiedView()->grab().toImage() !=
+                m_window->panel()->originalView()->grab().toImage());
+    }
+
+    void addsAPairFromTwoPictures_data()
+    {
+        QTest::addColumn<QString>("original");
+        QTest::addColumn<QString>("modified");
+        QTest::addColumn<QString>("says"); // empty: added
+
+        QTest::newRow("two pictures") << "1-original.jpg"
+                                      << "1-modified.jpg" << QString();
+        QTest::newRow("original missing") << "gone.jpg"
+                                          << "1-modified.jpg"
+                                          << "can't be read";
+        QTest::newRow("modified not a picture") << "1-original.jpg"
+                                                << "manifest.json"
+                                                << "doesn't decode";
+    }
+    void addsAPairFromTwoPictures()
+    {
+        QFETCH(QString, original);
+        QFETCH(QString, modified);
+        QFETCH(QString, says);
+        QVERIFY(m_window->openPath(kPairs));
+        const bool added =
+            m_window->addPairFromPictures(kPairs + "/" + original, kPairs + "/" + modified);
+        QCOMPARE(added, says.isEmpty());
+        if (!added) {
+            QVERIFY2(m_window->problem().contains(says), qPrintable(m_window->problem()));
+            QCOMPARE(m_window->document()->count(), 12);
+            return;
+        }
+        // A new id, no differences yet: not ready until all four are drawn.
+        QCOMPARE(m_window->document()->count(), 13);
+        QCOMPARE(m_window->panel()->currentPair(), 12);
+        QCOMPARE(m_window->document()->pair(12).numbers.id, 14);
+        QCOMPARE(m_window->pairList()->item(12)->data(Qt::UserRole).toString(), "error");
+        PairView* view = m_window->panel()->originalView();
+        const QPoint boxes[4][2] = {{{110, 390}, {199, 432}},
+                                    {{179, 226}, {235, 257}},
+                                    {{373, 15}, {446, 76}},
+                                    {{317, 193}, {350, 221}}};
+        for (const auto& box : boxes)
+            drag(view, box[0], box[1]);
+        QTest::keyClick(view, Qt::Key_Escape);
+        // The four drawn as in pair 1 (same pictures): check is satisfied.
+        QCOMPARE(texts(m_window->document()->findings(12)), QStringList());
+        QCOMPARE(m_window->pairList()->item(12)->data(Qt::UserRole).toString(), "ready");
+    }
+
+    void remembersRecentFiles()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("pairs.mdb");
+        pack::buildDatabase(pack::readManifest(kPairs + "/manifest.json"), db, false);
+        QVERIFY(m_window->openPath(kPairs));
+        QVERIFY(m_window->openPath(db));
+        QVERIFY(m_window->openPath(kPairs));
+        QCOMPARE(m_window->recentFiles(), QStringList({QDir(kPairs).absolutePath(), db}));
+        // A fresh window with the same settings offers them too.
+        EditorWindow another(m_settings->filePath("editor.ini"));
+        QCOMPARE(another.recentFiles(), m_window->recentFiles());
+    }
+
+    void savesAndReopensEqual()
+    {
+        QTemporaryDir dir;
+        QVERIFY(m_window->openPath(copyPairs(dir)));
+        PairView* view = m_window->panel()->originalView();
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(150, 410));
+        QTest::keyClick(view, Qt::Key_Delete); // saved as null corners
+        m_window->pairList()->setCurrentRow(3);
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(1, 1));
+        m_window->panel()->selectDifference(1);
+        drag(view, QPoint(5, 5), QPoint(60, 70));
+        std::vector<editor::PairNumbers> edited;
+        for (int i = 0; i < m_window->document()->count(); ++i)
+            edited.push_back(m_window->document()->pair(i).numbers);
+
+        QVERIFY(m_window->save());
+        QVERIFY(!m_window->isWindowModified());
+        QFile saved(dir.filePath("manifest.json"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().contains("\"x1\": null"));
+
+        QVERIFY(m_window->openPath(dir.path()));
+        QCOMPARE(m_window->document()->count(), int(edited.size()));
+        for (int i = 0; i < m_window->document()->count(); ++i)
+            QVERIFY(m_window->document()->pair(i).numbers == edited[std::size_t(i)]);
+    }
+
+    void savesADatabaseAsAPairsFolder()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("pairs.mdb");
+        pack::buildDatabase(pack::readManifest(kPairs + "/manifest.json"), db, false);
+        QVERIFY(m_window->openPath(db));
+        QVERIFY(QDir(dir.path()).mkdir("out"));
+        QVERIFY(m_window->saveTo(dir.filePath("out/manifest.json")));
+        const pack::Manifest written = pack::readManifest(dir.filePath("out/manifest.json"));
+        QCOMPARE(written.pairs.size(), std::size_t(12));
+        QCOMPARE(*written.pairs[0].original, dir.filePath("out/1-original.jpg"));
+        QVERIFY(QFile::exists(*written.pairs[11].modified));
+    }
+
+    void buildsADatabaseThatCheckPasses()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath("built.mdb");
+        pack::buildDatabase(pack::readManifest(kPairs + "/manifest.json"), db, false);
+        // Start from a database: its pictures exist only in memory.
+        QVERIFY(m_window->openPath(db));
+        const QString out = dir.filePath("dbImages.mdb");
+        QVERIFY(m_window->buildTo(out));
+        const pack::CheckReport report = pack::checkDatabase(out);
+        QCOMPARE(report.pairs.size(), std::size_t(12));
+        QCOMPARE(report.errors, 0);
+
+        // Replacing a file asks first; No leaves it alone.
+        const auto size = QFileInfo(out).size();
+        writeFile(out, "keep me");
+        answerNextQuestion(QMessageBox::No);
+        QVERIFY(!m_window->buildTo(out));
+        QFile kept(out);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep me"));
+        answerNextQuestion(QMessageBox::Yes);
+        QVERIFY(m_window->buildTo(out));
+        QCOMPARE(QFileInfo(out).size(), size);
+    }
+
+    void closingWithUnsavedChangesAsks()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        QTest::mouseClick(m_window->panel()->originalView(), Qt::LeftButton, {}, QPoint(150, 410));
+        QTest::keyClick(m_window->panel()->originalView(), Qt::Key_Delete);
+        QVERIFY(m_window->isWindowModified());
+        answerNextQuestion(QMessageBox::Cancel);
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+        answerNextQuestion(QMessageBox::Discard);
+        QVERIFY(m_window->close());
+    }
+
+    void generatesInTheWorkerAndCancels()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        editor::GenerateDialog* dialog =
+            m_window->generateFrom(TAVRELLO_SOURCE_DIR "/assets/photos/16_brushes.jpg");
+        QVERIFY(dialog->isRunning());
+        dialog->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 60000);
+        QCOMPARE(dialog->status(), "Cancelled.");
+        QVERIFY(!dialog->hasCandidate());
+        QCOMPARE(m_window->document()->count(), 12);
+        dialog->close();
+
+        // Closed while it works, the dialog stops the generator and goes.
+        QPointer<editor::GenerateDialog> closing =
+            m_window->generateFrom(TAVRELLO_SOURCE_DIR "/assets/photos/16_brushes.jpg");
+        QVERIFY(closing->isRunning());
+        closing->close();
+        QTRY_VERIFY(closing.isNull());
+        QCOMPARE(m_window->document()->count(), 12);
+    }
+
+    void generatesAPairAndKeepsIt()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        m_window->pairList()->setCurrentRow(3); // a Medium pair: the dialog starts at its level
+        editor::GenerateDialog* dialog =
+            m_window->generateFrom(TAVRELLO_SOURCE_DIR "/assets/photos/16_brushes.jpg");
+        // The window answers while the generator works.
+        QVERIFY(dialog->isRunning());
+        QTest::keyClick(m_window->panel()->originalView(), Qt::Key_2);
+        QCOMPARE(m_window->panel()->selectedDifference(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isRunning(), 300000);
+        QVERIFY2(dialog->hasCandidate(), qPrintable(dialog->status()));
+        const auto buttons = dialog->findChildren<QPushButton*>();
+        const auto keep = std::find_if(buttons.begin(), buttons.end(),
+                                       [](QPushButton* b) { return b->text() == "Keep"; });
+        QVERIFY(keep != buttons.end());
+        QTest::mouseClick(*keep, Qt::LeftButton);
+        QCOMPARE(m_window->document()->count(), 13);
+        const auto& pair = m_window->document()->pair(12);
+        QCOMPARE(pair.numbers.id, 14);
+        for (const pack::Difference& d : pair.numbers.differences)
+            QVERIFY(editor::isComplete(d));
+        QCOMPARE(pair.numbers.level, 2);
+        QCOMPARE(m_window->panel()->currentPair(), 12);
+        m_window->document()->undoStack()->undo();
+        QCOMPARE(m_window->document()->count(), 12);
+    }
+
+  private:
+    std::unique_ptr<QTemporaryDir> m_settings;
+    std::unique_ptr<EditorWindow> m_window;
+};
+
+QTEST_MAIN(EditorTest)
+#include "tst_editor.moc"
