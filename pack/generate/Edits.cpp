@@ -16,6 +16,14 @@ float uniform(std::mt19937& rng, float lo, float hi)
     return std::uniform_real_distribution<float>(lo, hi)(rng);
 }
 
+// Records why an edit does not suit a window (for the trace) and says so.
+bool refuse(const EditContext& c, const char* why)
+{
+    if (c.refusal)
+        *c.refusal = why;
+    return false;
+}
+
 bool coin(std::mt19937& rng)
 {
     return std::uniform_int_distribution<int>(0, 1)(rng) == 1;
@@ -167,12 +175,12 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     // boat, a cup, a brush, while stone, foliage, petals and pale paint in a new hue look
     // painted over. Dark things hardly change under a hue turn.
     if (mean[1] < 0.45 || mean[2] < 0.2)
-        return false;
+        return refuse(c, "recolour: pale or dark");
     // Fur, skin, wood and sand (dull oranges and browns) in another hue look painted over;
     // recolour made things, which tend to be saturated.
     const float hue = objectHue(hsv, object);
     if (hue >= 10.f && hue <= 50.f && mean[1] < 0.6)
-        return false;
+        return refuse(c, "recolour: dull brown");
     // A hue that fills much of the picture is the light of the scene (a floodlit bridge, a
     // sunset) or its material, not one object's colour: turned, it reads as paint on stone.
     double sameHue = 0;
@@ -180,20 +188,20 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
         if (hueDistance(float(bin) * 10.f + 5.f, hue) <= 20.f)
             sameHue += c.analysis.hueShare[bin];
     if (sameHue > 0.35)
-        return false;
+        return refuse(c, "recolour: the scene's own hue");
     // ... and must be a thing of its own colour: a patch of a larger surface turned another
     // colour reads as a stain, not as a different object. A lit patch of stone among darker
     // stone differs in brightness only, so the hue of the surroundings must differ too.
     const cv::Scalar around = rimColour(c.original, window);
     const cv::Scalar inside = cv::mean(c.original(window), object);
     if (cv::norm(inside - around) < 40.0)
-        return false;
+        return refuse(c, "recolour: same colour as around");
     cv::Mat aroundPixel(1, 1, CV_32FC3,
                         cv::Scalar(around[0] / 255.0, around[1] / 255.0, around[2] / 255.0));
     cv::cvtColor(aroundPixel, aroundPixel, cv::COLOR_BGR2HSV);
     const cv::Vec3f aroundHsv = aroundPixel.at<cv::Vec3f>(0, 0);
     if (aroundHsv[1] >= 0.2f && hueDistance(aroundHsv[0], hue) < 30.f)
-        return false;
+        return refuse(c, "recolour: same hue as around");
 
     const float turn = pickTurn(c, hue);
     for (int y = 0; y < hsv.rows; ++y) {
@@ -231,7 +239,7 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
     const cv::Mat ring = grow(hole, 6) & ~hole;
     const int ringPixels = cv::countNonZero(ring);
     if (ringPixels < 40)
-        return false;
+        return refuse(c, "fill: no rim");
 
     // Behind a thing on a plain ground (sky, a wall) there is more of that ground: rebuilding
     // it from the rim is clean, up to a size where the fill shows as a soft blot.
@@ -247,7 +255,7 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
     // so the fill carries the picture's own texture and sharpness. It works on Lab and on a
     // neighbourhood of the window, which is where the right material is and keeps it fast.
     if (cv::countNonZero(hole) > 4000)
-        return false;
+        return refuse(c, "fill: hole too big");
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
     const int reach = window.width;
     const cv::Rect area = cv::Rect(window.x - reach, window.y - reach, window.width + 2 * reach,
@@ -269,7 +277,7 @@ bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
     // Only things well inside the window vanish believably; a hole filling the window gets
     // filled with something visibly invented.
     if (objectFraction(object) > 0.45)
-        return false;
+        return refuse(c, "remove: fills the window");
     return fillHole(c, window, grow(object, 4), modified);
 }
 
@@ -294,7 +302,7 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
     const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
     if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 30.0 ||
         cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 28.0)
-        return false;
+        return refuse(c, "resize: does not stand out");
     const cv::Rect box = cv::boundingRect(object);
     const cv::Point2f centre(float(box.x) + float(box.width) / 2.f,
                              float(box.y) + float(box.height) / 2.f);
@@ -320,7 +328,7 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
     cv::warpAffine(object, scaledObject, transform, window.size(), cv::INTER_LINEAR);
     scaledObject = scaledObject > 127;
     if (!enlarge && !fillHole(c, window, grow(object, 3), modified))
-        return false;
+        return refuse(c, "resize: no clean fill");
     pasteObject(scaled, scaledObject, modified, window);
     return true;
 }
@@ -331,7 +339,8 @@ bool mirror(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
     cv::flip(c.original(window), flipped, 1);
     cv::flip(object, flippedObject, 1);
     // Symmetric things look the same mirrored; the visibility check catches those.
-    return featherInto(flipped, grow(object | flippedObject, 3), modified, window);
+    return featherInto(flipped, grow(object | flippedObject, 3), modified, window) ||
+           refuse(c, "mirror: seam shows");
 }
 
 // Replaces what the window holds with what another place of the picture holds, where the
@@ -361,7 +370,7 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
     ring = framedRing;
     const int ringPixels = cv::countNonZero(ring);
     if (ringPixels < 40 || cv::countNonZero(inner) < 60)
-        return false;
+        return refuse(c, "clone: too small");
 
     // Matched blurred, as the eye judges an edge: fine grain may differ, a broken line or a
     // step in tone may not. A uniform tone offset is taken out (the paste corrects it), so the
@@ -435,7 +444,7 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
         scored.push_back({meanDiff[0] + meanDiff[1] + meanDiff[2], source});
     }
     if (scored.empty())
-        return false;
+        return refuse(c, "clone: no matching place");
     std::sort(scored.begin(), scored.end(),
               [](const Scored& a, const Scored& b) { return a.change > b.change; });
     const int pick =
@@ -466,7 +475,7 @@ bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& obj
 {
     const int objectArea = cv::countNonZero(object);
     if (objectArea < 60)
-        return false;
+        return refuse(c, "swap: too small");
     const cv::Rect a = cv::boundingRect(object);
     const cv::Point2d centreA(a.x + a.width / 2.0, a.y + a.height / 2.0);
     // Mean Lab colours of the two things; converted region by region, only for things whose
@@ -518,7 +527,7 @@ bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& obj
             fits.push_back({difference, i, scale});
     }
     if (fits.empty())
-        return false;
+        return refuse(c, "swap: no look-alike");
     std::sort(fits.begin(), fits.end(),
               [](const Fit& x, const Fit& y) { return x.difference > y.difference; });
     const Fit& fit = fits[std::size_t(
@@ -560,7 +569,7 @@ bool addCopy(const EditContext& c, const cv::Rect& window, cv::Mat& modified)
         fits.push_back(i);
     }
     if (fits.empty())
-        return false;
+        return refuse(c, "copy: nothing to copy");
     // The biggest candidates make the loudest change; the seed picks among the top few.
     std::sort(fits.begin(), fits.end(), [&](std::size_t a, std::size_t b) {
         return cv::countNonZero(c.analysis.segments[a].mask) >
@@ -621,7 +630,8 @@ bool resize(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
     cv::resize(c.original(from), scaled, window.size(), 0, 0,
                enlarge ? cv::INTER_CUBIC : cv::INTER_AREA);
     cv::resize(objectInFrom, scaledObject, window.size(), 0, 0, cv::INTER_NEAREST);
-    return featherInto(scaled, grow(object | scaledObject, 3), modified, window);
+    return featherInto(scaled, grow(object | scaledObject, 3), modified, window) ||
+           refuse(c, "resize: seam shows");
 }
 
 } // namespace
@@ -655,16 +665,17 @@ bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window
                const cv::Mat& object, bool objectFound, cv::Mat& modified)
 {
     if (context.plainWindow)
-        return kind == EditKind::Clone && addCopy(context, window, modified);
+        return kind == EditKind::Clone ? addCopy(context, window, modified)
+                                       : refuse(context, "plain ground takes only a copy");
     if (rimTouch(object) > kMaxRimTouch)
-        return false;
+        return refuse(context, "cut out of something larger");
     // A thing with a soft outline (a cloud, a glow, a patch of shade) changed or taken away
     // leaves a smudge.
     if (objectFound && outlineSharpness(context.original(window), object) < kMinOutlineSharpness)
-        return false;
+        return refuse(context, "soft outline");
     // Recolouring or removing a blob that is not an object leaves a stain or a smear.
     if (!objectFound && (kind == EditKind::Recolour || kind == EditKind::Remove))
-        return false;
+        return refuse(context, "not a thing");
     switch (kind) {
     case EditKind::Remove:
         return removeObject(context, window, object, modified);

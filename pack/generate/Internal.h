@@ -5,6 +5,7 @@
 #include <array>
 #include <opencv2/core.hpp>
 #include <random>
+#include <string>
 #include <vector>
 
 // Pieces of the generator shared between its source files; not part of the library's API.
@@ -88,6 +89,7 @@ struct EditContext
     std::mt19937& rng;
     const std::vector<cv::Rect>& keepOut; // windows of the other edits
     bool plainWindow = false;             // the window holds plain ground, no object
+    std::string* refusal = nullptr;       // where an edit that does not suit says why
 };
 
 // Edits `modified` inside `window` only. Returns false when the kind does not suit the

@@ -15,12 +15,18 @@ namespace {
 
 // TAVRELLO_GENERATE_TRACE=1 prints each window tried and why it was refused: for authors who
 // wonder why a photo gives no pair at a level.
-void trace(const cv::Rect& window, int segment, const std::string& what)
+void trace(const std::string& line)
 {
     static const bool on = std::getenv("TAVRELLO_GENERATE_TRACE") != nullptr;
     if (on)
-        std::fprintf(stderr, "window %d,%d %dx%d (%d): %s\n", window.x, window.y, window.width,
-                     window.height, segment, what.c_str());
+        std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void trace(const cv::Rect& window, int segment, const std::string& what)
+{
+    trace("window " + std::to_string(window.x) + "," + std::to_string(window.y) + " " +
+          std::to_string(window.width) + "x" + std::to_string(window.height) + " (" +
+          std::to_string(segment) + "): " + what);
 }
 
 using detail::Analysis;
@@ -233,14 +239,17 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
     std::vector<cv::Rect> rejected;
 
     while (int(attempt.windows.size()) < kDifferenceCount) {
-        if (budget-- <= 0)
+        if (budget-- <= 0) {
+            trace("attempt ends: every window of the budget tried");
             return false;
+        }
         const int side = std::uniform_int_distribution<int>(style.windowMin, style.windowMax)(rng);
         const std::vector<Candidate> options =
             candidates(analysis, style, side, attempt.windows, rejected);
         if (options.empty()) {
             // Every spot has been tried or is taken: another attempt would go over the same
             // ground.
+            trace("attempt ends: no untried place left");
             budget = 0;
             return false;
         }
@@ -286,10 +295,12 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         bool placed = false;
         for (EditKind kind : tryOrder) {
             cv::Mat work = attempt.modified.clone();
-            const detail::EditContext context{picture, analysis,        style,
-                                              rng,     attempt.windows, pick.segment == kPlain};
+            std::string refusal = "does not suit it";
+            const detail::EditContext context{
+                picture, analysis, style, rng, attempt.windows, pick.segment == kPlain, &refusal};
             if (!detail::applyEdit(kind, context, window, object, found, work)) {
-                trace(window, pick.segment, std::string(editKindName(kind)) + " does not suit it");
+                trace(window, pick.segment,
+                      std::string(editKindName(kind)) + " refused: " + refusal);
                 continue;
             }
             // Judged on the zone, so the blur sees the window's surroundings as they are.
@@ -298,14 +309,20 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
                 visibility.minArea * (kind == EditKind::Mirror ? kMirrorVisibilityFactor : 1.0);
             const int area = perceptibleArea(picture(zone), work(zone), visibility.deltaE);
             const int fresh = newEdges(picture(zone), work(zone));
+            const bool quiet = area < needed;
+            const bool cuts = kind != EditKind::Recolour && fresh > window.width / 4;
             trace(window, pick.segment,
-                  std::string(editKindName(kind)) + " changes " + std::to_string(area) + " of " +
-                      std::to_string(int(needed)) + " pixels, new edges " + std::to_string(fresh));
+                  std::string(editKindName(kind)) +
+                      (quiet  ? " refused: too quiet"
+                       : cuts ? " refused: draws new edges"
+                              : " placed") +
+                      " (" + std::to_string(area) + " of " + std::to_string(int(needed)) +
+                      " pixels, new edges " + std::to_string(fresh) + ")");
             // Cuts, seams and broken lines: a few new edge pixels come with any change, more
             // than a quarter of the window's side give the edit away. A recolour follows the
             // thing's own outline and only shifts the brightness of its texture; it cuts
             // nothing.
-            if (area < needed || (kind != EditKind::Recolour && fresh > window.width / 4))
+            if (quiet || cuts)
                 continue;
             attempt.modified = work;
             attempt.windows.push_back(window);
@@ -446,7 +463,8 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
         std::vector<cv::Rect> rects;
         try {
             rects = measureDifferences(original, modified, zones);
-        } catch (const GenerateError&) {
+        } catch (const GenerateError& e) {
+            trace(std::string("attempt ends: ") + e.what());
             continue;
         }
         bool fair = true;
@@ -458,8 +476,10 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
         }
-        if (!fair)
+        if (!fair) {
+            trace("attempt ends: a difference faded or met another in the JPEG pictures");
             continue;
+        }
         for (std::size_t i = 0; i < rects.size(); ++i)
             pair.differences.push_back({rects[i], attempt.kinds[i]});
         return pair;
