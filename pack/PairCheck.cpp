@@ -1,5 +1,7 @@
 #include "PairCheck.h"
 
+#include "SeamMeasure.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -110,6 +112,19 @@ int perceptiblePixels(const QImage& original, const QImage& modified, const QRec
             count += d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > kJustVisible * kJustVisible;
         }
     return count;
+}
+
+std::vector<float> grey(const QImage& picture)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    std::vector<float> out(std::size_t(rgb.width()) * std::size_t(rgb.height()));
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            out[std::size_t(y) * std::size_t(rgb.width()) + std::size_t(x)] =
+                float(qRed(row[x]) + qGreen(row[x]) + qBlue(row[x])) / 3.f;
+    }
+    return out;
 }
 
 } // namespace
@@ -226,6 +241,7 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
     }
 
     const std::vector<bool> changed = changedPixels(original, modified);
+    const std::vector<float> modifiedGrey = grey(modified);
     int k = 0;
     for (int i = 0; i < 4; ++i) {
         if (!upright(rects[i]))
@@ -244,6 +260,13 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
                 {Finding::Warning,
                  label(i) + QStringLiteral(": the change hardly shows when the pictures are seen "
                                            "whole (shuffled texture?)")});
+        else if (area.isValid() &&
+                 textureRatio(modifiedGrey, changed, w, h,
+                              {area.x(), area.y(), area.width(), area.height()}) < kMinTextureRatio)
+            findings.push_back(
+                {Finding::Warning,
+                 label(i) + QStringLiteral(": the change is smoother than the picture around it "
+                                           "(a smear or a painted-on blob?)")});
     }
 
     // Where a rectangle can't be placed, nobody can say which changes it was meant to cover.

@@ -91,7 +91,7 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
     const cv::Mat nearKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
     const cv::Mat ringKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(25, 25));
     const cv::Mat smoothKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
-    for (const float k : {120.f, 300.f, 700.f, 1800.f}) {
+    for (const float k : {60.f, 150.f, 400.f, 1000.f, 2500.f}) {
         auto segmentation = cv::ximgproc::segmentation::createGraphSegmentation(0.8, k, 120);
         cv::Mat labels;
         segmentation->processImage(picture, labels);
@@ -111,6 +111,13 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
         for (std::size_t l = 0; l < std::size_t(count); ++l) {
             const cv::Rect box = boxes[l];
             const int longer = std::max(box.width, box.height);
+            // The same region often comes back at the next scale.
+            if (std::any_of(found.begin(), found.end(), [&](const Segment& s) {
+                    const cv::Rect other(s.box.x + 12, s.box.y + 12, s.box.width - 24,
+                                         s.box.height - 24);
+                    return (other & box).area() > 0.9 * std::max(other.area(), box.area());
+                }))
+                continue;
             if (areas[l] < 120 || longer > 200 || longer > 3 * std::min(box.width, box.height) ||
                 areas[l] < 0.3 * box.area() || box.x < 12 || box.y < 12 ||
                 box.br().x > bounds.width - 12 || box.br().y > bounds.height - 12)
@@ -134,8 +141,9 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
                 continue;
             cv::Scalar ringMean, ringStd;
             cv::meanStdDev(picture(around), ringMean, ringStd, ring);
-            found.push_back(
-                {around, mask, contrast, ringMean, std::max({ringStd[0], ringStd[1], ringStd[2]})});
+            found.push_back({around, mask, contrast, ringMean,
+                             std::max({ringStd[0], ringStd[1], ringStd[2]}),
+                             outlineSharpness(picture(around), mask)});
         }
     }
     return found;

@@ -236,39 +236,63 @@ double spread(const cv::Mat& picture, const cv::Mat& mask)
 // Fills `hole` (window-sized mask) in `modified` with what could plausibly be behind it.
 bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole, cv::Mat& modified)
 {
+    // The fill depends on the untouched picture and the hole only, and the edits of one window
+    // (remove, resize, move, flip) all ask for the same hole: filled once, pasted many times.
+    FillCache* cache = c.fills;
+    if (cache) {
+        for (const FilledHole& known : *cache) {
+            if (known.window != window || cv::countNonZero(known.hole != hole) != 0)
+                continue;
+            if (known.patch.empty())
+                return refuse(c, known.refusal);
+            known.patch.copyTo(modified(window), known.mask);
+            return true;
+        }
+    }
+    const auto remember = [&](const cv::Mat& patch, const cv::Mat& mask, const char* refusal) {
+        if (cache)
+            cache->push_back({window, hole.clone(), patch, mask, refusal});
+        if (patch.empty())
+            return refuse(c, refusal);
+        patch.copyTo(modified(window), mask);
+        return true;
+    };
+
     const cv::Mat ring = grow(hole, 6) & ~hole;
-    const int ringPixels = cv::countNonZero(ring);
-    if (ringPixels < 40)
-        return refuse(c, "fill: no rim");
+    if (cv::countNonZero(ring) < 40)
+        return remember({}, {}, "fill: no rim");
 
     // Behind a thing on a plain ground (sky, a wall) there is more of that ground: rebuilding
     // it from the rim is clean, up to a size where the fill shows as a soft blot.
     if (spread(c.original(window), ring) < 7.0 && cv::countNonZero(hole) <= 1200) {
         cv::Mat filled;
         cv::inpaint(c.original(window), hole, filled, 5, cv::INPAINT_TELEA);
-        filled.copyTo(modified(window), grow(hole, 1));
-        return true;
+        return remember(filled, grow(hole, 1), nullptr);
     }
 
     // Otherwise the hole is rebuilt from pieces of the picture around it: shift-map inpainting
     // copies whole runs of real pixels (pebbles, leaves, water) and joins them where they agree,
     // so the fill carries the picture's own texture and sharpness. It works on Lab and on a
-    // neighbourhood of the window, which is where the right material is and keeps it fast.
-    if (cv::countNonZero(hole) > 4000)
-        return refuse(c, "fill: hole too big");
+    // neighbourhood of the hole two thirds of its size each way, which is where the right
+    // material is and keeps it fast (the fill's time grows with that area).
+    if (cv::countNonZero(hole) > 6000)
+        return remember({}, {}, "fill: hole too big");
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
-    const int reach = window.width;
-    const cv::Rect area = cv::Rect(window.x - reach, window.y - reach, window.width + 2 * reach,
-                                   window.height + 2 * reach) &
-                          bounds;
+    const cv::Rect gap = cv::boundingRect(hole) + window.tl();
+    const int reach = std::max(20, std::max(gap.width, gap.height) * 2 / 3);
+    const cv::Rect area =
+        cv::Rect(gap.x - reach, gap.y - reach, gap.width + 2 * reach, gap.height + 2 * reach) &
+        bounds;
     cv::Mat valid(area.size(), CV_8U, cv::Scalar(255));
-    valid(window - area.tl()).setTo(0, hole);
+    const cv::Rect shared = window & area; // holds the whole hole
+    valid(shared - area.tl()).setTo(0, hole(shared - window.tl()));
     cv::Mat lab, filled;
     cv::cvtColor(c.original(area), lab, cv::COLOR_BGR2Lab);
     cv::xphoto::inpaint(lab, valid, filled, cv::xphoto::INPAINT_SHIFTMAP);
     cv::cvtColor(filled, filled, cv::COLOR_Lab2BGR);
-    filled(window - area.tl()).copyTo(modified(window), hole);
-    return true;
+    cv::Mat patch = c.original(window).clone();
+    filled(shared - area.tl()).copyTo(patch(shared - window.tl()));
+    return remember(patch, hole, nullptr);
 }
 
 bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
@@ -283,9 +307,11 @@ bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
 
 // Pastes `source` over `modified` through the object's own outline, softened by a pixel: the
 // outline of a thing in front of its background is an edge the eye expects, not a seam.
-void pasteObject(const cv::Mat& source, const cv::Mat& outline, cv::Mat& modified,
-                 const cv::Rect& window)
+void pasteObject(const EditContext& c, const cv::Mat& source, const cv::Mat& outline,
+                 cv::Mat& modified, const cv::Rect& window)
 {
+    if (c.pasted)
+        *c.pasted = outline.clone();
     cv::Mat alpha;
     outline.convertTo(alpha, CV_32F, 1.0 / 255);
     cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 0.8);
@@ -314,9 +340,10 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
                   (float(window.height) - 2.f - centre.y) / (float(box.br().y) - centre.y)});
     // Shrinking uncovers background that must be filled in; where no fill looks clean the
     // object grows instead, if the window has room for it.
-    cv::Mat scratch = modified.clone();
+    cv::Mat filled = modified.clone();
+    const bool wantsGrowth = coin(c.rng);
     const bool enlarge =
-        room >= c.style.growMin && (coin(c.rng) || !fillHole(c, window, grow(object, 3), scratch));
+        room >= c.style.growMin && (wantsGrowth || !fillHole(c, window, grow(object, 4), filled));
     const float factor = enlarge ? std::min(room, uniform(c.rng, c.style.growMin, c.style.growMax))
                                  : uniform(c.rng, c.style.shrinkMin, c.style.shrinkMax);
     // Scale about the centre: x' = factor * (x - centre) + centre.
@@ -327,10 +354,75 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
                    enlarge ? cv::INTER_CUBIC : cv::INTER_AREA, cv::BORDER_REFLECT);
     cv::warpAffine(object, scaledObject, transform, window.size(), cv::INTER_LINEAR);
     scaledObject = scaledObject > 127;
-    if (!enlarge && !fillHole(c, window, grow(object, 3), modified))
-        return refuse(c, "resize: no clean fill");
-    pasteObject(scaled, scaledObject, modified, window);
+    if (!enlarge) {
+        if (room >= c.style.growMin && !wantsGrowth)
+            modified = filled; // filled above, when growth was weighed
+        else if (!fillHole(c, window, grow(object, 4), modified))
+            return refuse(c, "resize: no clean fill");
+    }
+    pasteObject(c, scaled, scaledObject, modified, window);
     return true;
+}
+
+// A whole thing taken up and set down again by `transform` (window coordinates): moved a
+// little, or turned to face the other way. The ground it leaves is filled first; it must land
+// whole inside the window, two pixels clear of its edge.
+bool relocateObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                    const cv::Matx23d& transform, const char* what, cv::Mat& modified)
+{
+    // Only a thing that stands out from an even ground can be taken up: a gap between other
+    // things (bright background between fruit slices) moved cuts into its neighbours.
+    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
+    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 30.0 ||
+        cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 28.0)
+        return refuse(c, "move: does not stand out");
+    cv::Mat moved, movedObject;
+    cv::warpAffine(c.original(window), moved, transform, window.size(), cv::INTER_LINEAR,
+                   cv::BORDER_REFLECT);
+    cv::warpAffine(object, movedObject, transform, window.size(), cv::INTER_NEAREST);
+    cv::Mat inner = cv::Mat::zeros(window.size(), CV_8U);
+    inner(cv::Rect(2, 2, window.width - 4, window.height - 4)).setTo(255);
+    if (cv::countNonZero(movedObject & inner) < cv::countNonZero(object) * 97 / 100)
+        return refuse(c, what);
+    cv::Mat filled = modified.clone();
+    if (!fillHole(c, window, grow(object, 4), filled))
+        return refuse(c, "move: no clean fill");
+    // It must land on the same kind of ground it stood on, or it looks cut out and stuck on.
+    const cv::Mat newRing = grow(movedObject, 8) & ~grow(movedObject, 3);
+    if (cv::norm(cv::mean(filled(window), newRing) - cv::mean(c.original(window), ring)) > 25.0)
+        return refuse(c, "move: lands on other ground");
+    pasteObject(c, moved, movedObject, filled, window);
+    modified = filled;
+    return true;
+}
+
+// The thing shifted by a third to a half of its size in a random direction, as far as the
+// window allows.
+bool moveObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                cv::Mat& modified)
+{
+    const cv::Rect box = cv::boundingRect(object);
+    const int roomLeft = box.x - 3, roomRight = window.width - 3 - box.br().x;
+    const int roomUp = box.y - 3, roomDown = window.height - 3 - box.br().y;
+    const double angle = uniform(c.rng, 0.f, float(2 * CV_PI));
+    const double reach = double(uniform(c.rng, 0.33f, 0.5f)) * std::max(box.width, box.height);
+    const int dx = std::clamp(int(std::lround(reach * std::cos(angle))), -roomLeft, roomRight);
+    const int dy = std::clamp(int(std::lround(reach * std::sin(angle))), -roomUp, roomDown);
+    if (std::hypot(dx, dy) < 0.2 * std::max(box.width, box.height))
+        return refuse(c, "move: no room");
+    return relocateObject(c, window, object, cv::Matx23d(1, 0, dx, 0, 1, dy), "move: no room",
+                          modified);
+}
+
+// The thing turned to face the other way (mirrored about its own upright axis). A symmetric
+// thing looks the same and fails the visibility check.
+bool flipObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                cv::Mat& modified)
+{
+    const cv::Rect box = cv::boundingRect(object);
+    const double axis = box.x + (box.width - 1) / 2.0;
+    return relocateObject(c, window, object, cv::Matx23d(-1, 0, 2 * axis, 0, 1, 0), "flip: no room",
+                          modified);
 }
 
 bool mirror(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
@@ -545,7 +637,7 @@ bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& obj
                    fit.scale > 1.0 ? cv::INTER_CUBIC : cv::INTER_AREA, cv::BORDER_REFLECT);
     cv::warpAffine(pictureMask, outline, pictureToWindow, window.size(), cv::INTER_LINEAR);
     outline = outline > 127;
-    pasteObject(source, outline | object, modified, window);
+    pasteObject(c, source, outline | object, modified, window);
     return true;
 }
 
@@ -597,7 +689,7 @@ bool addCopy(const EditContext& c, const cv::Rect& window, cv::Mat& modified)
     copy.copyTo(source(target - window.tl()));
     cv::Mat outline = cv::Mat::zeros(window.size(), CV_8U);
     s.mask(local).copyTo(outline(target - window.tl()));
-    pasteObject(source, outline, modified, window);
+    pasteObject(c, source, outline, modified, window);
     return true;
 }
 
@@ -644,8 +736,9 @@ double outlineSharpness(const cv::Mat& picture, const cv::Mat& object)
     cv::Sobel(gray, gx, CV_32F, 1, 0);
     cv::Sobel(gray, gy, CV_32F, 0, 1);
     cv::magnitude(gx, gy, magnitude);
-    // The strongest gradient across the outline, within a pixel of it either way.
-    cv::dilate(magnitude, magnitude, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    // The strongest gradient across the outline, within two pixels of it either way: a
+    // segment's outline may lie a pixel or two off the edge it follows.
+    cv::dilate(magnitude, magnitude, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
     cv::Mat inner;
     cv::erode(object, inner, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     const cv::Mat outline = object & ~inner;
@@ -689,6 +782,12 @@ bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window
     case EditKind::Resize:
         return objectFound ? resizeObject(context, window, object, modified)
                            : resize(context, window, object, modified);
+    case EditKind::Move:
+        return objectFound ? moveObject(context, window, object, modified)
+                           : refuse(context, "not a thing");
+    case EditKind::Flip:
+        return objectFound ? flipObject(context, window, object, modified)
+                           : refuse(context, "not a thing");
     }
     return false;
 }

@@ -42,7 +42,8 @@ class GenerateError : public std::runtime_error
     using std::runtime_error::runtime_error;
 };
 
-enum class EditKind { Remove, Recolour, Mirror, Clone, Resize };
+// Mirror turns a patch of the picture over; Flip turns one whole thing to face the other way.
+enum class EditKind { Remove, Recolour, Mirror, Clone, Resize, Move, Flip };
 const char* editKindName(EditKind kind);
 
 struct Difference

@@ -32,6 +32,7 @@ struct Segment
     double contrast;       // Delta E between the region and a ring around it
     cv::Scalar ringColour; // BGR mean of that ring
     double ringSpread;     // largest channel standard deviation in the ring: low on plain ground
+    double sharpness;      // outlineSharpness of the region
 };
 
 // Per-pixel measures of the fitted picture, with integral images for fast window means.
@@ -81,6 +82,17 @@ double outlineSharpness(const cv::Mat& picture, const cv::Mat& object);
 inline constexpr double kMinOutlineSharpness = 150.0;
 inline constexpr double kMaxRimTouch = 0.12;
 
+// Holes already filled during one call, so the edits tried on a window (remove, resize, move,
+// flip), in this attempt or the next, fill each hole once.
+struct FilledHole
+{
+    cv::Rect window;
+    cv::Mat hole;        // window-sized CV_8U
+    cv::Mat patch, mask; // the fill and where it goes; patch empty when the fill was refused
+    const char* refusal; // why, then
+};
+using FillCache = std::vector<FilledHole>;
+
 struct EditContext
 {
     const cv::Mat& original; // the fitted picture, never edited
@@ -90,6 +102,10 @@ struct EditContext
     const std::vector<cv::Rect>& keepOut; // windows of the other edits
     bool plainWindow = false;             // the window holds plain ground, no object
     std::string* refusal = nullptr;       // where an edit that does not suit says why
+    // Where an edit that sets a whole thing down records its outline (window-sized CV_8U):
+    // the edges of a moved, enlarged or swapped thing are its own, not cuts.
+    cv::Mat* pasted = nullptr;
+    FillCache* fills = nullptr;
 };
 
 // Edits `modified` inside `window` only. Returns false when the kind does not suit the
