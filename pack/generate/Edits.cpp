@@ -233,6 +233,16 @@ double spread(const cv::Mat& picture, const cv::Mat& mask)
     return std::max({stddev[0], stddev[1], stddev[2]});
 }
 
+// A thing on an even ground (the ring around it varies by under 40 levels a channel) whose
+// colour differs from that ground by at least 24: what can be taken up, moved or rescaled.
+bool standsOut(const EditContext& c, const cv::Rect& window, const cv::Mat& object)
+{
+    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
+    return cv::countNonZero(ring) >= 40 && spread(c.original(window), ring) <= 40.0 &&
+           cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) >=
+               24.0;
+}
+
 // Fills `hole` (window-sized mask) in `modified` with what could plausibly be behind it.
 bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole, cv::Mat& modified)
 {
@@ -270,29 +280,105 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
         return remember(filled, grow(hole, 1), nullptr);
     }
 
-    // Otherwise the hole is rebuilt from pieces of the picture around it: shift-map inpainting
-    // copies whole runs of real pixels (pebbles, leaves, water) and joins them where they agree,
-    // so the fill carries the picture's own texture and sharpness. It works on Lab and on a
-    // neighbourhood of the hole two thirds of its size each way, which is where the right
-    // material is and keeps it fast (the fill's time grows with that area).
+    // Otherwise the hole takes a piece of the picture's own ground from nearby: the place whose
+    // band around a hole-shaped area best matches the band around the hole (compared blurred,
+    // tone offset taken out), copied in at full resolution with a soft edge inside the band.
+    // Real pixels keep the ground's grain and sharpness where a smooth fill would leave a blot,
+    // and one masked template match over the neighbourhood is fast.
     if (cv::countNonZero(hole) > 6000)
         return remember({}, {}, "fill: hole too big");
+    constexpr int band = 6;
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
     const cv::Rect gap = cv::boundingRect(hole) + window.tl();
-    const int reach = std::max(20, std::max(gap.width, gap.height) * 2 / 3);
-    const cv::Rect area =
-        cv::Rect(gap.x - reach, gap.y - reach, gap.width + 2 * reach, gap.height + 2 * reach) &
-        bounds;
-    cv::Mat valid(area.size(), CV_8U, cv::Scalar(255));
-    const cv::Rect shared = window & area; // holds the whole hole
-    valid(shared - area.tl()).setTo(0, hole(shared - window.tl()));
-    cv::Mat lab, filled;
-    cv::cvtColor(c.original(area), lab, cv::COLOR_BGR2Lab);
-    cv::xphoto::inpaint(lab, valid, filled, cv::xphoto::INPAINT_SHIFTMAP);
-    cv::cvtColor(filled, filled, cv::COLOR_Lab2BGR);
+    const cv::Rect templ =
+        cv::Rect(gap.x - band, gap.y - band, gap.width + 2 * band, gap.height + 2 * band) & bounds;
+    cv::Mat holeT = cv::Mat::zeros(templ.size(), CV_8U);
+    const cv::Rect shared = templ & window;
+    hole(shared - window.tl()).copyTo(holeT(shared - templ.tl()));
+    const cv::Mat ringT = grow(holeT, band) & ~holeT;
+    const int ringPixels = cv::countNonZero(ringT);
+    const cv::Rect search = cv::Rect(templ.x - 2 * templ.width, templ.y - 2 * templ.height,
+                                     5 * templ.width, 5 * templ.height) &
+                            bounds;
+    cv::Mat blurred;
+    c.original(search).convertTo(blurred, CV_32FC3);
+    cv::GaussianBlur(blurred, blurred, cv::Size(0, 0), 1.5);
+    const cv::Mat templBlurred = blurred(templ - search.tl()).clone();
+    cv::Mat ring3, ringMask, ringF;
+    cv::merge(std::vector<cv::Mat>{ringT, ringT, ringT}, ring3);
+    ring3.convertTo(ringMask, CV_32FC3, 1.0 / 255);
+    ringT.convertTo(ringF, CV_32F, 1.0 / 255);
+    cv::Mat ssd;
+    cv::matchTemplate(blurred, templBlurred, ssd, cv::TM_SQDIFF, ringMask);
+    std::vector<cv::Mat> channels;
+    cv::split(blurred, channels);
+    const cv::Scalar templMean = cv::mean(templBlurred, ringT);
+    for (int ch = 0; ch < 3; ++ch) {
+        cv::Mat sums;
+        cv::matchTemplate(channels[std::size_t(ch)], ringF, sums, cv::TM_CCORR);
+        const cv::Mat offset = templMean[ch] - sums / double(ringPixels);
+        ssd -= double(ringPixels) * offset.mul(offset);
+    }
+    // The source may not reach into the hole or its band: that would copy the thing back.
+    const cv::Rect avoid(gap.x - 2 * band, gap.y - 2 * band, gap.width + 4 * band,
+                         gap.height + 4 * band);
+    double best = std::numeric_limits<double>::max();
+    cv::Point at(-1, -1);
+    for (int y = 0; y < ssd.rows; ++y) {
+        const float* row = ssd.ptr<float>(y);
+        for (int x = 0; x < ssd.cols; ++x) {
+            const cv::Rect source(search.x + x, search.y + y, templ.width, templ.height);
+            if (row[x] < best && (source & avoid).area() == 0) {
+                best = row[x];
+                at = source.tl();
+            }
+        }
+    }
+    // About 20 levels a channel on the blurred band (the tone offset already taken out):
+    // beyond that the edge of the piece shows.
+    constexpr double kRingLimit = 20.0 * 20.0;
+    const bool fits = at.x >= 0 && best / (3.0 * ringPixels) <= kRingLimit;
+    // Shift-map's time grows faster than the hole; beyond this a call would take seconds.
+    constexpr int kShiftMapLimit = 1500;
+    if (!fits && cv::countNonZero(hole) > kShiftMapLimit)
+        return remember({}, {}, "fill: no matching ground");
+    if (!fits) {
+        // No one piece fits (busy or varied ground): shift-map inpainting composes the fill
+        // from many runs of the neighbourhood's pixels, joined where they agree. Slower, so
+        // only here, on Lab and on the neighbourhood two thirds of the hole's size each way.
+        const int reach = std::max(20, std::max(gap.width, gap.height) * 2 / 3);
+        const cv::Rect area =
+            cv::Rect(gap.x - reach, gap.y - reach, gap.width + 2 * reach, gap.height + 2 * reach) &
+            bounds;
+        cv::Mat valid(area.size(), CV_8U, cv::Scalar(255));
+        const cv::Rect inArea = window & area; // holds the whole hole
+        valid(inArea - area.tl()).setTo(0, hole(inArea - window.tl()));
+        cv::Mat lab, filled;
+        cv::cvtColor(c.original(area), lab, cv::COLOR_BGR2Lab);
+        cv::xphoto::inpaint(lab, valid, filled, cv::xphoto::INPAINT_SHIFTMAP);
+        cv::cvtColor(filled, filled, cv::COLOR_Lab2BGR);
+        cv::Mat patch = c.original(window).clone();
+        filled(inArea - area.tl()).copyTo(patch(inArea - window.tl()));
+        return remember(patch, hole, nullptr);
+    }
+    const cv::Rect from(at, templ.size());
+    cv::Mat piece;
+    c.original(from).convertTo(piece, CV_32FC3);
+    piece += cv::mean(c.original(templ), ringT) - cv::mean(c.original(from), ringT);
+    cv::Mat alpha;
+    grow(holeT, band / 2).convertTo(alpha, CV_32F, 1.0 / 255);
+    cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 1.2);
+    alpha.setTo(1.0, holeT);
+    cv::Mat alpha3, here;
+    cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha}, alpha3);
+    c.original(templ).convertTo(here, CV_32FC3);
+    const cv::Mat ones(alpha3.size(), CV_32FC3, cv::Scalar::all(1.0));
+    cv::Mat mixed = here.mul(ones - alpha3) + piece.mul(alpha3);
     cv::Mat patch = c.original(window).clone();
-    filled(shared - area.tl()).copyTo(patch(shared - window.tl()));
-    return remember(patch, hole, nullptr);
+    cv::Mat mixed8;
+    mixed.convertTo(mixed8, CV_8UC3);
+    mixed8(shared - templ.tl()).copyTo(patch(shared - window.tl()));
+    return remember(patch, grow(hole, band / 2 + 2), nullptr);
 }
 
 bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
@@ -325,9 +411,7 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
 {
     // Only a thing that clearly stands out reads as bigger or smaller; a rescaled reflection
     // or patch of stone just looks smeared.
-    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
-    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 30.0 ||
-        cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 28.0)
+    if (!standsOut(c, window, object))
         return refuse(c, "resize: does not stand out");
     const cv::Rect box = cv::boundingRect(object);
     const cv::Point2f centre(float(box.x) + float(box.width) / 2.f,
@@ -372,10 +456,9 @@ bool relocateObject(const EditContext& c, const cv::Rect& window, const cv::Mat&
 {
     // Only a thing that stands out from an even ground can be taken up: a gap between other
     // things (bright background between fruit slices) moved cuts into its neighbours.
-    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
-    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 30.0 ||
-        cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 28.0)
+    if (!standsOut(c, window, object))
         return refuse(c, "move: does not stand out");
+    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
     cv::Mat moved, movedObject;
     cv::warpAffine(c.original(window), moved, transform, window.size(), cv::INTER_LINEAR,
                    cv::BORDER_REFLECT);
@@ -467,24 +550,29 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
     // Matched blurred, as the eye judges an edge: fine grain may differ, a broken line or a
     // step in tone may not. A uniform tone offset is taken out (the paste corrects it), so the
     // cost is the band's squared difference less its mean part, per pixel and channel.
-    cv::Mat picture, ringMask;
-    c.original.convertTo(picture, CV_32FC3);
-    cv::GaussianBlur(picture, picture, cv::Size(0, 0), 2.0);
-    cv::Mat ring3;
-    cv::merge(std::vector<cv::Mat>{ring, ring, ring}, ring3);
+    // The match runs at half size on the blurred picture (the blur leaves nothing finer than
+    // that to compare), a quarter of the pixels on both sides of the match.
+    const cv::Mat& picture = c.analysis.halfBlurred;
+    const cv::Rect half(window.x / 2, window.y / 2, window.width / 2, window.height / 2);
+    cv::Mat ringHalf, ringMask, ring3;
+    cv::resize(ring, ringHalf, half.size(), 0, 0, cv::INTER_NEAREST);
+    const int halfRingPixels = cv::countNonZero(ringHalf);
+    if (halfRingPixels < 10)
+        return refuse(c, "clone: too small");
+    cv::merge(std::vector<cv::Mat>{ringHalf, ringHalf, ringHalf}, ring3);
     ring3.convertTo(ringMask, CV_32FC3, 1.0 / 255);
     cv::Mat ssd;
-    cv::matchTemplate(picture, picture(window), ssd, cv::TM_SQDIFF, ringMask);
+    cv::matchTemplate(picture, picture(half), ssd, cv::TM_SQDIFF, ringMask);
     cv::Mat ringF;
-    ring.convertTo(ringF, CV_32F, 1.0 / 255);
+    ringHalf.convertTo(ringF, CV_32F, 1.0 / 255);
     std::vector<cv::Mat> channels;
     cv::split(picture, channels);
-    const cv::Scalar templateMean = cv::mean(picture(window), ring);
+    const cv::Scalar templateMean = cv::mean(picture(half), ringHalf);
     for (int ch = 0; ch < 3; ++ch) {
         cv::Mat sums;
         cv::matchTemplate(channels[std::size_t(ch)], ringF, sums, cv::TM_CCORR);
-        cv::Mat offset = templateMean[ch] - sums / double(ringPixels);
-        ssd -= double(ringPixels) * offset.mul(offset);
+        cv::Mat offset = templateMean[ch] - sums / double(halfRingPixels);
+        ssd -= double(halfRingPixels) * offset.mul(offset);
     }
 
     const cv::Rect avoid(window.x - window.width / 2, window.y - window.height / 2,
@@ -495,9 +583,9 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
         cv::Rect rect;
     };
     std::vector<Source> sources;
-    for (int y = 4; y + window.height + 4 <= c.original.rows; y += 2) {
-        for (int x = 4; x + window.width + 4 <= c.original.cols; x += 2) {
-            const cv::Rect candidate(x, y, window.width, window.height);
+    for (int y = 2; 2 * y + window.height + 4 <= c.original.rows && y < ssd.rows; ++y) {
+        for (int x = 2; 2 * x + window.width + 4 <= c.original.cols && x < ssd.cols; ++x) {
+            const cv::Rect candidate(2 * x, 2 * y, window.width, window.height);
             if ((candidate & avoid).area() > 0)
                 continue;
             bool clash = false;
@@ -505,12 +593,12 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
                 clash = clash || (candidate & other).area() > 0;
             if (clash)
                 continue;
-            sources.push_back({ssd.at<float>(y, x) / (3.0 * ringPixels), candidate});
+            sources.push_back({ssd.at<float>(y, x) / (3.0 * halfRingPixels), candidate});
         }
     }
-    // About 10 levels a channel on the blurred band: close enough that the transition inside
+    // About 12 levels a channel on the blurred band: close enough that the transition inside
     // the band reads as the picture's own texture.
-    constexpr double kRingLimit = 10.0 * 10.0;
+    constexpr double kRingLimit = 12.0 * 12.0;
     std::sort(sources.begin(), sources.end(),
               [](const Source& a, const Source& b) { return a.ringCost < b.ringCost; });
     struct Scored

@@ -50,6 +50,8 @@ struct Analysis
     // Regions that stand apart from their surroundings in colour, from segmentations at a few
     // scales: the things that can be removed, recoloured or resized as a whole.
     std::vector<Segment> segments;
+    // The picture as CV_32FC3, blurred (sigma 2) and halved: what a clone matches edges on.
+    cv::Mat halfBlurred;
 };
 Analysis analyse(const cv::Mat& picture);
 
@@ -58,17 +60,9 @@ Analysis analyse(const cv::Mat& picture);
 cv::Mat edgeMap(const cv::Mat& picture);
 
 double windowMean(const cv::Mat& integral, const cv::Rect& r);
-// Enough edges and contrast that an edit has something to work on and hides in detail:
-// flat sky, walls and out-of-focus backgrounds fail.
-bool isTextured(const Analysis& analysis, const cv::Rect& window);
 double windowScore(const Analysis& analysis, const cv::Rect& window);
 // The segment's mask placed in a window holding its box (window-sized CV_8U).
 cv::Mat segmentInWindow(const Segment& segment, const cv::Rect& window);
-
-// The object inside the window (window-sized CV_8U, 255 on the object), found by GrabCut
-// seeded with the window's centre; an ellipse when GrabCut finds nothing sensible, and then
-// `found` (if given) is false.
-cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found = nullptr);
 
 // Share of the window's rim covered by the object: a discrete object sits inside its window,
 // while a window cut out of a larger structure (a wall, a big fruit) touches it all round and
