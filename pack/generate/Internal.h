@@ -73,7 +73,7 @@ double rimTouch(const cv::Mat& object);
 // for a thing with a crisp edge, low for a cloud, a glow or a patch of shade, whose edit would
 // read as a smudge.
 double outlineSharpness(const cv::Mat& picture, const cv::Mat& object);
-inline constexpr double kMinOutlineSharpness = 150.0;
+inline constexpr double kMinOutlineSharpness = 110.0;
 inline constexpr double kMaxRimTouch = 0.12;
 
 // Holes already filled during one call, so the edits tried on a window (remove, resize, move,

@@ -37,7 +37,7 @@ using detail::LevelStyle;
 constexpr int kBorder = 14;
 // A JPEG block touching an edit re-encodes differently and, with chroma upsampling, can
 // change pixels up to 17 pixels away; each edit owns the pixels this far around its window.
-constexpr int kZonePad = 20;
+constexpr int kZonePad = 14;
 // Rectangles get this much room around the changed pixels, so a click on the edge counts.
 constexpr int kRectMargin = 3;
 // Windows one call may try before it calls the picture too plain. Each costs a GrabCut and a
@@ -145,7 +145,7 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
         if (longer < style.objectMin || longer > style.objectMax ||
             s.sharpness < detail::kMinOutlineSharpness)
             continue;
-        const int wide = longer * 6 / 5 + 20;
+        const int wide = longer * 11 / 10 + 16;
         const cv::Point centre = (box.tl() + box.br()) / 2;
         cv::Rect window(centre.x - wide / 2, centre.y - wide / 2, wide, wide);
         // Near the edge the window slides inwards as long as it still holds the whole box.
@@ -281,10 +281,9 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         const std::vector<Candidate> options =
             candidates(analysis, style, side, attempt.windows, rejected);
         if (options.empty()) {
-            // Every spot has been tried or is taken: another attempt would go over the same
-            // ground.
+            // Every spot has been tried or is taken. The next attempt goes over the places
+            // that took an edit in another order, which frees the places they crowded out.
             trace("attempt ends: no untried place left");
-            budget = 0;
             return false;
         }
         // Better windows more often, but not always the same ones for every seed.
