@@ -10,10 +10,6 @@
 namespace pack {
 namespace {
 
-// A pixel counts as changed when the strongest colour channel differs, averaged over its 3 x 3
-// neighbourhood, by more than this: JPEG's ringing at quality 85 and above stays well below,
-// while a change a player can see lies well above.
-constexpr int kNoiseLevel = 22;
 // Fewer changed pixels than this are noise, not a difference a player can find.
 constexpr int kVisibleChange = 12;
 
@@ -188,7 +184,7 @@ std::vector<bool> changedPixels(const QImage& original, const QImage& modified)
                         sum += diff[std::size_t(y + dy) * w + (x + dx)];
                         ++count;
                     }
-            changed[std::size_t(y) * w + x] = sum > kNoiseLevel * count;
+            changed[std::size_t(y) * w + x] = sum > kChangeNoiseLevel * count;
         }
     }
     return changed;

@@ -11,6 +11,10 @@
 
 namespace pack {
 
+// A pixel of a stored pair counts as changed when the strongest colour channel differs,
+// averaged over its 3 x 3 neighbourhood, by more than this: JPEG's ringing at quality 85 and
+// above stays well below, while a change a player can see lies well above.
+inline constexpr int kChangeNoiseLevel = 22;
 // Width of the band around a difference's rectangle that stands for its surroundings, pixels.
 inline constexpr int kSeamBand = 10;
 // Below this mean texture the surroundings are plain (sky, a wall) and anything matches them.

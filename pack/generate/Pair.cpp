@@ -245,6 +245,27 @@ double seamTexture(const cv::Mat& before, const cv::Mat& after)
                               {box.x, box.y, box.width, box.height});
 }
 
+// The seam measure as `check` takes it on the stored pictures: changed pixels are those whose
+// strongest channel difference, averaged over 3 x 3, exceeds pack::kChangeNoiseLevel.
+bool seamPassesCheck(const cv::Mat& original, const cv::Mat& modified, const cv::Rect& rect)
+{
+    cv::Mat diff;
+    cv::absdiff(original, modified, diff);
+    std::vector<cv::Mat> ch;
+    cv::split(diff, ch);
+    cv::Mat largest = cv::max(cv::max(ch[0], ch[1]), ch[2]), averaged;
+    largest.convertTo(averaged, CV_32F);
+    cv::blur(averaged, averaged, cv::Size(3, 3), cv::Point(-1, -1), cv::BORDER_REFLECT);
+    const cv::Mat changed = averaged > float(pack::kChangeNoiseLevel);
+    cv::Mat grey, greyF;
+    cv::transform(modified, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
+    grey.convertTo(greyF, CV_32F);
+    const std::vector<float> values = greyF.reshape(1, 1);
+    const std::vector<uchar> flags = changed.reshape(1, 1);
+    return pack::textureRatio(values, flags, modified.cols, modified.rows,
+                              {rect.x, rect.y, rect.width, rect.height}) >= pack::kMinTextureRatio;
+}
+
 struct Attempt
 {
     cv::Mat modified;
@@ -518,12 +539,14 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed)
             fair = fair &&
                    visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
                    perceptibleArea(original(zones[i]), modified(zones[i]), visibility.deltaE) >=
-                       kJpegVisibilityFactor * visibility.minArea;
+                       kJpegVisibilityFactor * visibility.minArea &&
+                   seamPassesCheck(original, modified, rects[i]);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
         }
         if (!fair) {
-            trace("attempt ends: a difference faded or met another in the JPEG pictures");
+            trace("attempt ends: in the JPEG pictures a difference faded, met another or reads "
+                  "as a smear");
             continue;
         }
         for (std::size_t i = 0; i < rects.size(); ++i)
