@@ -1,5 +1,7 @@
 #include "PairCheck.h"
 
+#include "SeamMeasure.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -8,10 +10,6 @@
 namespace pack {
 namespace {
 
-// A pixel counts as changed when the strongest colour channel differs, averaged over its 3 x 3
-// neighbourhood, by more than this: JPEG's ringing at quality 85 and above stays well below,
-// while a change a player can see lies well above.
-constexpr int kNoiseLevel = 22;
 // Fewer changed pixels than this are noise, not a difference a player can find.
 constexpr int kVisibleChange = 12;
 
@@ -129,6 +127,19 @@ int perceptiblePixels(const QImage& original, const QImage& modified, const QRec
                              [](float deltaE) { return deltaE > kJustVisible; }));
 }
 
+std::vector<float> grey(const QImage& picture)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    std::vector<float> out(std::size_t(rgb.width()) * std::size_t(rgb.height()));
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            out[std::size_t(y) * std::size_t(rgb.width()) + std::size_t(x)] =
+                float(qRed(row[x]) + qGreen(row[x]) + qBlue(row[x])) / 3.f;
+    }
+    return out;
+}
+
 } // namespace
 
 std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
@@ -194,7 +205,7 @@ std::vector<bool> changedPixels(const QImage& original, const QImage& modified)
                         sum += diff[std::size_t(y + dy) * w + (x + dx)];
                         ++count;
                     }
-            changed[std::size_t(y) * w + x] = sum > kNoiseLevel * count;
+            changed[std::size_t(y) * w + x] = sum > kChangeNoiseLevel * count;
         }
     }
     return changed;
@@ -248,6 +259,7 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
     }
 
     const std::vector<bool> changed = changedPixels(original, modified);
+    const std::vector<float> modifiedGrey = grey(modified);
     int k = 0;
     for (int i = 0; i < 4; ++i) {
         if (!upright(rects[i]))
@@ -267,6 +279,14 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
                 {Finding::Warning,
                  label(i) + QStringLiteral(": the change hardly shows when the pictures are seen "
                                            "whole (shuffled texture?)"),
+                 bit(i)});
+        else if (area.isValid() &&
+                 textureRatio(modifiedGrey, changed, w, h,
+                              {area.x(), area.y(), area.width(), area.height()}) < kMinTextureRatio)
+            findings.push_back(
+                {Finding::Warning,
+                 label(i) + QStringLiteral(": the change is smoother than the picture around it "
+                                           "(a smear or a painted-on blob?)"),
                  bit(i)});
     }
 

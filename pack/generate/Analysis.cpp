@@ -53,7 +53,7 @@ const LevelStyle& levelStyle(int level)
     // Easy: big squares and loud changes; Hard: under half the side and changes that need a
     // second look, still above the level's visibility.
     static const LevelStyle styles[3] = {
-        {72, 96, 24, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f, false, true},
+        {72, 96, 36, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f, false, true},
         {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f, false, true},
         {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f, false, true},
     };
@@ -91,7 +91,7 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
     const cv::Mat nearKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
     const cv::Mat ringKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(25, 25));
     const cv::Mat smoothKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
-    for (const float k : {120.f, 300.f, 700.f, 1800.f}) {
+    for (const float k : {60.f, 150.f, 400.f, 1000.f, 2500.f}) {
         auto segmentation = cv::ximgproc::segmentation::createGraphSegmentation(0.8, k, 120);
         cv::Mat labels;
         segmentation->processImage(picture, labels);
@@ -111,7 +111,14 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
         for (std::size_t l = 0; l < std::size_t(count); ++l) {
             const cv::Rect box = boxes[l];
             const int longer = std::max(box.width, box.height);
-            if (areas[l] < 120 || longer > 200 || longer > 3 * std::min(box.width, box.height) ||
+            // The same region often comes back at the next scale.
+            if (std::any_of(found.begin(), found.end(), [&](const Segment& s) {
+                    const cv::Rect other(s.box.x + 12, s.box.y + 12, s.box.width - 24,
+                                         s.box.height - 24);
+                    return (other & box).area() > 0.9 * std::max(other.area(), box.area());
+                }))
+                continue;
+            if (areas[l] < 120 || longer > 200 || longer > 4 * std::min(box.width, box.height) ||
                 areas[l] < 0.3 * box.area() || box.x < 12 || box.y < 12 ||
                 box.br().x > bounds.width - 12 || box.br().y > bounds.height - 12)
                 continue;
@@ -134,8 +141,9 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
                 continue;
             cv::Scalar ringMean, ringStd;
             cv::meanStdDev(picture(around), ringMean, ringStd, ring);
-            found.push_back(
-                {around, mask, contrast, ringMean, std::max({ringStd[0], ringStd[1], ringStd[2]})});
+            found.push_back({around, mask, contrast, ringMean,
+                             std::max({ringStd[0], ringStd[1], ringStd[2]}),
+                             outlineSharpness(picture(around), mask)});
         }
     }
     return found;
@@ -201,15 +209,11 @@ Analysis analyse(const cv::Mat& picture)
         share /= double(hsv.total());
 
     a.segments = findSegments(picture, lab);
+    cv::Mat blurred;
+    picture.convertTo(blurred, CV_32FC3);
+    cv::GaussianBlur(blurred, blurred, cv::Size(0, 0), 2.0);
+    cv::resize(blurred, a.halfBlurred, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
     return a;
-}
-
-bool isTextured(const Analysis& a, const cv::Rect& window)
-{
-    const double edgeFraction = windowMean(a.edgeSum, window);
-    const double mean = windowMean(a.graySum, window);
-    const double variance = windowMean(a.graySqSum, window) - mean * mean;
-    return edgeFraction >= 0.025 && variance >= 12.0 * 12.0;
 }
 
 double windowScore(const Analysis& a, const cv::Rect& window)
@@ -221,129 +225,12 @@ double windowScore(const Analysis& a, const cv::Rect& window)
     return 0.7 * windowMean(a.interestSum, inner) + 0.3 * windowMean(a.interestSum, window);
 }
 
-namespace {
-
-// The cleaned-up component of `mask` nearest the window's centre, or an empty Mat.
-cv::Mat centralComponent(cv::Mat mask)
-{
-    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
-    cv::morphologyEx(mask, mask, cv::MORPH_OPEN, kernel);
-    cv::morphologyEx(mask, mask, cv::MORPH_CLOSE, kernel);
-
-    // Segmentation sometimes adds specks along the seed; the object is the big piece in the middle.
-    cv::Mat labels, stats, centroids;
-    const int n = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
-    int best = -1;
-    double bestArea = 0;
-    for (int i = 1; i < n; ++i) {
-        const double area = stats.at<int>(i, cv::CC_STAT_AREA);
-        const double dx = centroids.at<double>(i, 0) - mask.cols / 2.0;
-        const double dy = centroids.at<double>(i, 1) - mask.rows / 2.0;
-        const double weighted = area / (1.0 + std::hypot(dx, dy) / mask.cols);
-        if (weighted > bestArea) {
-            bestArea = weighted;
-            best = i;
-        }
-    }
-    if (best <= 0)
-        return {};
-    cv::Mat component = labels == best;
-    // Holes inside the object (a slice's pips, a cup's shadow) belong to it.
-    std::vector<std::vector<cv::Point>> contours;
-    cv::findContours(component.clone(), contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
-    cv::drawContours(component, contours, -1, cv::Scalar(255), cv::FILLED);
-    return component;
-}
-
-// GrabCut only finds the object inside its seed rectangle (the window inset by an eighth), so
-// an object larger than that ends on the rectangle's edge; this is the share of a thin band
-// just inside it that the object covers.
-double seedTouch(const cv::Mat& object)
-{
-    const int inset = object.cols / 8;
-    const cv::Rect seed(inset, inset, object.cols - 2 * inset, object.rows - 2 * inset);
-    cv::Mat band = cv::Mat::zeros(object.size(), CV_8U);
-    band(seed).setTo(255);
-    band(cv::Rect(seed.x + 3, seed.y + 3, seed.width - 6, seed.height - 6)).setTo(0);
-    return cv::countNonZero(object & band) / double(cv::countNonZero(band));
-}
-
-bool sensibleObject(const cv::Mat& object)
-{
-    if (object.empty())
-        return false;
-    const double fraction = cv::countNonZero(object) / double(object.total());
-    return fraction >= 0.06 && fraction <= 0.85 && seedTouch(object) <= kMaxRimTouch;
-}
-
-// Pixels of the seed rectangle close in colour to the window's centre: a thing of one colour
-// (a hull, a cup, a fruit slice) among clutter of the same colours elsewhere, where GrabCut,
-// which models the background from the window's surroundings, finds nothing.
-cv::Mat colourRegion(const cv::Mat& picture, const cv::Rect& window, const cv::Rect& seed)
-{
-    cv::Mat patch, lab;
-    picture(window).convertTo(patch, CV_32FC3, 1.0 / 255);
-    cv::cvtColor(patch, lab, cv::COLOR_BGR2Lab);
-    cv::GaussianBlur(lab, lab, cv::Size(0, 0), 1.0);
-    const int core = std::max(3, window.width / 8);
-    const cv::Rect centre(window.width / 2 - core / 2, window.height / 2 - core / 2, core, core);
-    const cv::Scalar colour = cv::mean(lab(centre));
-    cv::Mat distance(lab.size(), CV_32F);
-    for (int y = 0; y < lab.rows; ++y) {
-        const auto* row = lab.ptr<cv::Vec3f>(y);
-        auto* out = distance.ptr<float>(y);
-        for (int x = 0; x < lab.cols; ++x) {
-            const float dl = row[x][0] - float(colour[0]), da = row[x][1] - float(colour[1]),
-                        db = row[x][2] - float(colour[2]);
-            out[x] = std::sqrt(0.5f * dl * dl + da * da + db * db);
-        }
-    }
-    cv::Mat region = cv::Mat::zeros(window.size(), CV_8U);
-    cv::Mat inSeed = distance(seed) < 16.0f;
-    inSeed.copyTo(region(seed));
-    return centralComponent(region);
-}
-
-} // namespace
-
 cv::Mat segmentInWindow(const Segment& segment, const cv::Rect& window)
 {
     cv::Mat out = cv::Mat::zeros(window.size(), CV_8U);
     const cv::Rect part = segment.box & window;
     segment.mask(part - segment.box.tl()).copyTo(out(part - window.tl()));
     return out;
-}
-
-cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found)
-{
-    const cv::Rect bounds(0, 0, picture.cols, picture.rows);
-    const int pad = window.width / 4;
-    const cv::Rect roi =
-        cv::Rect(window.x - pad, window.y - pad, window.width + 2 * pad, window.height + 2 * pad) &
-        bounds;
-    const int inset = window.width / 8;
-    const cv::Rect seed(window.x + inset - roi.x, window.y + inset - roi.y,
-                        window.width - 2 * inset, window.height - 2 * inset);
-
-    cv::Mat gc(roi.size(), CV_8U, cv::Scalar(cv::GC_BGD));
-    cv::Mat bgModel, fgModel;
-    cv::grabCut(picture(roi), gc, seed, bgModel, fgModel, 3, cv::GC_INIT_WITH_RECT);
-    const cv::Mat fg = (gc == cv::GC_FGD) | (gc == cv::GC_PR_FGD);
-    cv::Mat object = centralComponent(
-        fg(cv::Rect(window.x - roi.x, window.y - roi.y, window.width, window.height)).clone());
-    if (!sensibleObject(object))
-        object = colourRegion(picture, window, seed - (window.tl() - roi.tl()));
-    const bool sensible = sensibleObject(object);
-    if (found)
-        *found = sensible;
-    if (sensible)
-        return object;
-
-    cv::Mat ellipse(window.size(), CV_8U, cv::Scalar(0));
-    cv::ellipse(ellipse, cv::Point(window.width / 2, window.height / 2),
-                cv::Size(window.width * 3 / 10, window.height * 3 / 10), 0, 0, 360, cv::Scalar(255),
-                cv::FILLED);
-    return ellipse;
 }
 
 } // namespace generate::detail

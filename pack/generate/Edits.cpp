@@ -16,6 +16,14 @@ float uniform(std::mt19937& rng, float lo, float hi)
     return std::uniform_real_distribution<float>(lo, hi)(rng);
 }
 
+// Records why an edit does not suit a window (for the trace) and says so.
+bool refuse(const EditContext& c, const char* why)
+{
+    if (c.refusal)
+        *c.refusal = why;
+    return false;
+}
+
 bool coin(std::mt19937& rng)
 {
     return std::uniform_int_distribution<int>(0, 1)(rng) == 1;
@@ -167,12 +175,12 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     // boat, a cup, a brush, while stone, foliage, petals and pale paint in a new hue look
     // painted over. Dark things hardly change under a hue turn.
     if (mean[1] < 0.45 || mean[2] < 0.2)
-        return false;
+        return refuse(c, "recolour: pale or dark");
     // Fur, skin, wood and sand (dull oranges and browns) in another hue look painted over;
     // recolour made things, which tend to be saturated.
     const float hue = objectHue(hsv, object);
     if (hue >= 10.f && hue <= 50.f && mean[1] < 0.6)
-        return false;
+        return refuse(c, "recolour: dull brown");
     // A hue that fills much of the picture is the light of the scene (a floodlit bridge, a
     // sunset) or its material, not one object's colour: turned, it reads as paint on stone.
     double sameHue = 0;
@@ -180,20 +188,20 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
         if (hueDistance(float(bin) * 10.f + 5.f, hue) <= 20.f)
             sameHue += c.analysis.hueShare[bin];
     if (sameHue > 0.35)
-        return false;
+        return refuse(c, "recolour: the scene's own hue");
     // ... and must be a thing of its own colour: a patch of a larger surface turned another
     // colour reads as a stain, not as a different object. A lit patch of stone among darker
     // stone differs in brightness only, so the hue of the surroundings must differ too.
     const cv::Scalar around = rimColour(c.original, window);
     const cv::Scalar inside = cv::mean(c.original(window), object);
     if (cv::norm(inside - around) < 40.0)
-        return false;
+        return refuse(c, "recolour: same colour as around");
     cv::Mat aroundPixel(1, 1, CV_32FC3,
                         cv::Scalar(around[0] / 255.0, around[1] / 255.0, around[2] / 255.0));
     cv::cvtColor(aroundPixel, aroundPixel, cv::COLOR_BGR2HSV);
     const cv::Vec3f aroundHsv = aroundPixel.at<cv::Vec3f>(0, 0);
     if (aroundHsv[1] >= 0.2f && hueDistance(aroundHsv[0], hue) < 30.f)
-        return false;
+        return refuse(c, "recolour: same hue as around");
 
     const float turn = pickTurn(c, hue);
     for (int y = 0; y < hsv.rows; ++y) {
@@ -225,42 +233,152 @@ double spread(const cv::Mat& picture, const cv::Mat& mask)
     return std::max({stddev[0], stddev[1], stddev[2]});
 }
 
+// A thing on an even ground (the ring around it varies by under 40 levels a channel) whose
+// colour differs from that ground by at least 24: what can be taken up, moved or rescaled.
+bool standsOut(const EditContext& c, const cv::Rect& window, const cv::Mat& object)
+{
+    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
+    return cv::countNonZero(ring) >= 40 && spread(c.original(window), ring) <= 40.0 &&
+           cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) >=
+               24.0;
+}
+
 // Fills `hole` (window-sized mask) in `modified` with what could plausibly be behind it.
 bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole, cv::Mat& modified)
 {
+    // The fill depends on the untouched picture and the hole only, and the edits of one window
+    // (remove, resize, move, flip) all ask for the same hole: filled once, pasted many times.
+    FillCache* cache = c.fills;
+    if (cache) {
+        for (const FilledHole& known : *cache) {
+            if (known.window != window || cv::countNonZero(known.hole != hole) != 0)
+                continue;
+            if (known.patch.empty())
+                return refuse(c, known.refusal);
+            known.patch.copyTo(modified(window), known.mask);
+            return true;
+        }
+    }
+    const auto remember = [&](const cv::Mat& patch, const cv::Mat& mask, const char* refusal) {
+        if (cache)
+            cache->push_back({window, hole.clone(), patch, mask, refusal});
+        if (patch.empty())
+            return refuse(c, refusal);
+        patch.copyTo(modified(window), mask);
+        return true;
+    };
+
     const cv::Mat ring = grow(hole, 6) & ~hole;
-    const int ringPixels = cv::countNonZero(ring);
-    if (ringPixels < 40)
-        return false;
+    if (cv::countNonZero(ring) < 40)
+        return remember({}, {}, "fill: no rim");
 
     // Behind a thing on a plain ground (sky, a wall) there is more of that ground: rebuilding
     // it from the rim is clean, up to a size where the fill shows as a soft blot.
     if (spread(c.original(window), ring) < 7.0 && cv::countNonZero(hole) <= 1200) {
         cv::Mat filled;
         cv::inpaint(c.original(window), hole, filled, 5, cv::INPAINT_TELEA);
-        filled.copyTo(modified(window), grow(hole, 1));
-        return true;
+        return remember(filled, grow(hole, 1), nullptr);
     }
 
-    // Otherwise the hole is rebuilt from pieces of the picture around it: shift-map inpainting
-    // copies whole runs of real pixels (pebbles, leaves, water) and joins them where they agree,
-    // so the fill carries the picture's own texture and sharpness. It works on Lab and on a
-    // neighbourhood of the window, which is where the right material is and keeps it fast.
-    if (cv::countNonZero(hole) > 4000)
-        return false;
+    // Otherwise the hole takes a piece of the picture's own ground from nearby: the place whose
+    // band around a hole-shaped area best matches the band around the hole (compared blurred,
+    // tone offset taken out), copied in at full resolution with a soft edge inside the band.
+    // Real pixels keep the ground's grain and sharpness where a smooth fill would leave a blot,
+    // and one masked template match over the neighbourhood is fast.
+    if (cv::countNonZero(hole) > 6000)
+        return remember({}, {}, "fill: hole too big");
+    constexpr int band = 6;
     const cv::Rect bounds(0, 0, c.original.cols, c.original.rows);
-    const int reach = window.width;
-    const cv::Rect area = cv::Rect(window.x - reach, window.y - reach, window.width + 2 * reach,
-                                   window.height + 2 * reach) &
-                          bounds;
-    cv::Mat valid(area.size(), CV_8U, cv::Scalar(255));
-    valid(window - area.tl()).setTo(0, hole);
-    cv::Mat lab, filled;
-    cv::cvtColor(c.original(area), lab, cv::COLOR_BGR2Lab);
-    cv::xphoto::inpaint(lab, valid, filled, cv::xphoto::INPAINT_SHIFTMAP);
-    cv::cvtColor(filled, filled, cv::COLOR_Lab2BGR);
-    filled(window - area.tl()).copyTo(modified(window), hole);
-    return true;
+    const cv::Rect gap = cv::boundingRect(hole) + window.tl();
+    const cv::Rect templ =
+        cv::Rect(gap.x - band, gap.y - band, gap.width + 2 * band, gap.height + 2 * band) & bounds;
+    cv::Mat holeT = cv::Mat::zeros(templ.size(), CV_8U);
+    const cv::Rect shared = templ & window;
+    hole(shared - window.tl()).copyTo(holeT(shared - templ.tl()));
+    const cv::Mat ringT = grow(holeT, band) & ~holeT;
+    const int ringPixels = cv::countNonZero(ringT);
+    const cv::Rect search = cv::Rect(templ.x - 2 * templ.width, templ.y - 2 * templ.height,
+                                     5 * templ.width, 5 * templ.height) &
+                            bounds;
+    cv::Mat blurred;
+    c.original(search).convertTo(blurred, CV_32FC3);
+    cv::GaussianBlur(blurred, blurred, cv::Size(0, 0), 1.5);
+    const cv::Mat templBlurred = blurred(templ - search.tl()).clone();
+    cv::Mat ring3, ringMask, ringF;
+    cv::merge(std::vector<cv::Mat>{ringT, ringT, ringT}, ring3);
+    ring3.convertTo(ringMask, CV_32FC3, 1.0 / 255);
+    ringT.convertTo(ringF, CV_32F, 1.0 / 255);
+    cv::Mat ssd;
+    cv::matchTemplate(blurred, templBlurred, ssd, cv::TM_SQDIFF, ringMask);
+    std::vector<cv::Mat> channels;
+    cv::split(blurred, channels);
+    const cv::Scalar templMean = cv::mean(templBlurred, ringT);
+    for (int ch = 0; ch < 3; ++ch) {
+        cv::Mat sums;
+        cv::matchTemplate(channels[std::size_t(ch)], ringF, sums, cv::TM_CCORR);
+        const cv::Mat offset = templMean[ch] - sums / double(ringPixels);
+        ssd -= double(ringPixels) * offset.mul(offset);
+    }
+    // The source may not reach into the hole or its band: that would copy the thing back.
+    const cv::Rect avoid(gap.x - 2 * band, gap.y - 2 * band, gap.width + 4 * band,
+                         gap.height + 4 * band);
+    double best = std::numeric_limits<double>::max();
+    cv::Point at(-1, -1);
+    for (int y = 0; y < ssd.rows; ++y) {
+        const float* row = ssd.ptr<float>(y);
+        for (int x = 0; x < ssd.cols; ++x) {
+            const cv::Rect source(search.x + x, search.y + y, templ.width, templ.height);
+            if (row[x] < best && (source & avoid).area() == 0) {
+                best = row[x];
+                at = source.tl();
+            }
+        }
+    }
+    // About 20 levels a channel on the blurred band (the tone offset already taken out):
+    // beyond that the edge of the piece shows.
+    constexpr double kRingLimit = 20.0 * 20.0;
+    const bool fits = at.x >= 0 && best / (3.0 * ringPixels) <= kRingLimit;
+    // Shift-map's time grows faster than the hole; beyond this a call would take seconds.
+    constexpr int kShiftMapLimit = 1500;
+    if (!fits && cv::countNonZero(hole) > kShiftMapLimit)
+        return remember({}, {}, "fill: no matching ground");
+    if (!fits) {
+        // No one piece fits (busy or varied ground): shift-map inpainting composes the fill
+        // from many runs of the neighbourhood's pixels, joined where they agree. Slower, so
+        // only here, on Lab and on the neighbourhood two thirds of the hole's size each way.
+        const int reach = std::max(20, std::max(gap.width, gap.height) * 2 / 3);
+        const cv::Rect area =
+            cv::Rect(gap.x - reach, gap.y - reach, gap.width + 2 * reach, gap.height + 2 * reach) &
+            bounds;
+        cv::Mat valid(area.size(), CV_8U, cv::Scalar(255));
+        const cv::Rect inArea = window & area; // holds the whole hole
+        valid(inArea - area.tl()).setTo(0, hole(inArea - window.tl()));
+        cv::Mat lab, filled;
+        cv::cvtColor(c.original(area), lab, cv::COLOR_BGR2Lab);
+        cv::xphoto::inpaint(lab, valid, filled, cv::xphoto::INPAINT_SHIFTMAP);
+        cv::cvtColor(filled, filled, cv::COLOR_Lab2BGR);
+        cv::Mat patch = c.original(window).clone();
+        filled(inArea - area.tl()).copyTo(patch(inArea - window.tl()));
+        return remember(patch, hole, nullptr);
+    }
+    const cv::Rect from(at, templ.size());
+    cv::Mat piece;
+    c.original(from).convertTo(piece, CV_32FC3);
+    piece += cv::mean(c.original(templ), ringT) - cv::mean(c.original(from), ringT);
+    cv::Mat alpha;
+    grow(holeT, band / 2).convertTo(alpha, CV_32F, 1.0 / 255);
+    cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 1.2);
+    alpha.setTo(1.0, holeT);
+    cv::Mat alpha3, here;
+    cv::merge(std::vector<cv::Mat>{alpha, alpha, alpha}, alpha3);
+    c.original(templ).convertTo(here, CV_32FC3);
+    const cv::Mat ones(alpha3.size(), CV_32FC3, cv::Scalar::all(1.0));
+    cv::Mat mixed = here.mul(ones - alpha3) + piece.mul(alpha3);
+    cv::Mat patch = c.original(window).clone();
+    cv::Mat mixed8;
+    mixed.convertTo(mixed8, CV_8UC3);
+    mixed8(shared - templ.tl()).copyTo(patch(shared - window.tl()));
+    return remember(patch, grow(hole, band / 2 + 2), nullptr);
 }
 
 bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
@@ -269,15 +387,17 @@ bool removeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
     // Only things well inside the window vanish believably; a hole filling the window gets
     // filled with something visibly invented.
     if (objectFraction(object) > 0.45)
-        return false;
+        return refuse(c, "remove: fills the window");
     return fillHole(c, window, grow(object, 4), modified);
 }
 
 // Pastes `source` over `modified` through the object's own outline, softened by a pixel: the
 // outline of a thing in front of its background is an edge the eye expects, not a seam.
-void pasteObject(const cv::Mat& source, const cv::Mat& outline, cv::Mat& modified,
-                 const cv::Rect& window)
+void pasteObject(const EditContext& c, const cv::Mat& source, const cv::Mat& outline,
+                 cv::Mat& modified, const cv::Rect& window)
 {
+    if (c.pasted)
+        *c.pasted = outline.clone();
     cv::Mat alpha;
     outline.convertTo(alpha, CV_32F, 1.0 / 255);
     cv::GaussianBlur(alpha, alpha, cv::Size(0, 0), 0.8);
@@ -291,10 +411,8 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
 {
     // Only a thing that clearly stands out reads as bigger or smaller; a rescaled reflection
     // or patch of stone just looks smeared.
-    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
-    if (cv::countNonZero(ring) < 40 || spread(c.original(window), ring) > 30.0 ||
-        cv::norm(cv::mean(c.original(window), object) - cv::mean(c.original(window), ring)) < 28.0)
-        return false;
+    if (!standsOut(c, window, object))
+        return refuse(c, "resize: does not stand out");
     const cv::Rect box = cv::boundingRect(object);
     const cv::Point2f centre(float(box.x) + float(box.width) / 2.f,
                              float(box.y) + float(box.height) / 2.f);
@@ -306,9 +424,10 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
                   (float(window.height) - 2.f - centre.y) / (float(box.br().y) - centre.y)});
     // Shrinking uncovers background that must be filled in; where no fill looks clean the
     // object grows instead, if the window has room for it.
-    cv::Mat scratch = modified.clone();
+    cv::Mat filled = modified.clone();
+    const bool wantsGrowth = coin(c.rng);
     const bool enlarge =
-        room >= c.style.growMin && (coin(c.rng) || !fillHole(c, window, grow(object, 3), scratch));
+        room >= c.style.growMin && (wantsGrowth || !fillHole(c, window, grow(object, 4), filled));
     const float factor = enlarge ? std::min(room, uniform(c.rng, c.style.growMin, c.style.growMax))
                                  : uniform(c.rng, c.style.shrinkMin, c.style.shrinkMax);
     // Scale about the centre: x' = factor * (x - centre) + centre.
@@ -319,10 +438,74 @@ bool resizeObject(const EditContext& c, const cv::Rect& window, const cv::Mat& o
                    enlarge ? cv::INTER_CUBIC : cv::INTER_AREA, cv::BORDER_REFLECT);
     cv::warpAffine(object, scaledObject, transform, window.size(), cv::INTER_LINEAR);
     scaledObject = scaledObject > 127;
-    if (!enlarge && !fillHole(c, window, grow(object, 3), modified))
-        return false;
-    pasteObject(scaled, scaledObject, modified, window);
+    if (!enlarge) {
+        if (room >= c.style.growMin && !wantsGrowth)
+            modified = filled; // filled above, when growth was weighed
+        else if (!fillHole(c, window, grow(object, 4), modified))
+            return refuse(c, "resize: no clean fill");
+    }
+    pasteObject(c, scaled, scaledObject, modified, window);
     return true;
+}
+
+// A whole thing taken up and set down again by `transform` (window coordinates): moved a
+// little, or turned to face the other way. The ground it leaves is filled first; it must land
+// whole inside the window, two pixels clear of its edge.
+bool relocateObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                    const cv::Matx23d& transform, const char* what, cv::Mat& modified)
+{
+    // Only a thing that stands out from an even ground can be taken up: a gap between other
+    // things (bright background between fruit slices) moved cuts into its neighbours.
+    if (!standsOut(c, window, object))
+        return refuse(c, "move: does not stand out");
+    const cv::Mat ring = grow(object, 8) & ~grow(object, 3);
+    cv::Mat moved, movedObject;
+    cv::warpAffine(c.original(window), moved, transform, window.size(), cv::INTER_LINEAR,
+                   cv::BORDER_REFLECT);
+    cv::warpAffine(object, movedObject, transform, window.size(), cv::INTER_NEAREST);
+    cv::Mat inner = cv::Mat::zeros(window.size(), CV_8U);
+    inner(cv::Rect(2, 2, window.width - 4, window.height - 4)).setTo(255);
+    if (cv::countNonZero(movedObject & inner) < cv::countNonZero(object) * 97 / 100)
+        return refuse(c, what);
+    cv::Mat filled = modified.clone();
+    if (!fillHole(c, window, grow(object, 4), filled))
+        return refuse(c, "move: no clean fill");
+    // It must land on the same kind of ground it stood on, or it looks cut out and stuck on.
+    const cv::Mat newRing = grow(movedObject, 8) & ~grow(movedObject, 3);
+    if (cv::norm(cv::mean(filled(window), newRing) - cv::mean(c.original(window), ring)) > 25.0)
+        return refuse(c, "move: lands on other ground");
+    pasteObject(c, moved, movedObject, filled, window);
+    modified = filled;
+    return true;
+}
+
+// The thing shifted by a third to a half of its size in a random direction, as far as the
+// window allows.
+bool moveObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                cv::Mat& modified)
+{
+    const cv::Rect box = cv::boundingRect(object);
+    const int roomLeft = box.x - 3, roomRight = window.width - 3 - box.br().x;
+    const int roomUp = box.y - 3, roomDown = window.height - 3 - box.br().y;
+    const double angle = uniform(c.rng, 0.f, float(2 * CV_PI));
+    const double reach = double(uniform(c.rng, 0.33f, 0.5f)) * std::max(box.width, box.height);
+    const int dx = std::clamp(int(std::lround(reach * std::cos(angle))), -roomLeft, roomRight);
+    const int dy = std::clamp(int(std::lround(reach * std::sin(angle))), -roomUp, roomDown);
+    if (std::hypot(dx, dy) < 0.2 * std::max(box.width, box.height))
+        return refuse(c, "move: no room");
+    return relocateObject(c, window, object, cv::Matx23d(1, 0, dx, 0, 1, dy), "move: no room",
+                          modified);
+}
+
+// The thing turned to face the other way (mirrored about its own upright axis). A symmetric
+// thing looks the same and fails the visibility check.
+bool flipObject(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
+                cv::Mat& modified)
+{
+    const cv::Rect box = cv::boundingRect(object);
+    const double axis = box.x + (box.width - 1) / 2.0;
+    return relocateObject(c, window, object, cv::Matx23d(-1, 0, 2 * axis, 0, 1, 0), "flip: no room",
+                          modified);
 }
 
 bool mirror(const EditContext& c, const cv::Rect& window, const cv::Mat& object, cv::Mat& modified)
@@ -331,7 +514,8 @@ bool mirror(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
     cv::flip(c.original(window), flipped, 1);
     cv::flip(object, flippedObject, 1);
     // Symmetric things look the same mirrored; the visibility check catches those.
-    return featherInto(flipped, grow(object | flippedObject, 3), modified, window);
+    return featherInto(flipped, grow(object | flippedObject, 3), modified, window) ||
+           refuse(c, "mirror: seam shows");
 }
 
 // Replaces what the window holds with what another place of the picture holds, where the
@@ -361,29 +545,34 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
     ring = framedRing;
     const int ringPixels = cv::countNonZero(ring);
     if (ringPixels < 40 || cv::countNonZero(inner) < 60)
-        return false;
+        return refuse(c, "clone: too small");
 
     // Matched blurred, as the eye judges an edge: fine grain may differ, a broken line or a
     // step in tone may not. A uniform tone offset is taken out (the paste corrects it), so the
     // cost is the band's squared difference less its mean part, per pixel and channel.
-    cv::Mat picture, ringMask;
-    c.original.convertTo(picture, CV_32FC3);
-    cv::GaussianBlur(picture, picture, cv::Size(0, 0), 2.0);
-    cv::Mat ring3;
-    cv::merge(std::vector<cv::Mat>{ring, ring, ring}, ring3);
+    // The match runs at half size on the blurred picture (the blur leaves nothing finer than
+    // that to compare), a quarter of the pixels on both sides of the match.
+    const cv::Mat& picture = c.analysis.halfBlurred;
+    const cv::Rect half(window.x / 2, window.y / 2, window.width / 2, window.height / 2);
+    cv::Mat ringHalf, ringMask, ring3;
+    cv::resize(ring, ringHalf, half.size(), 0, 0, cv::INTER_NEAREST);
+    const int halfRingPixels = cv::countNonZero(ringHalf);
+    if (halfRingPixels < 10)
+        return refuse(c, "clone: too small");
+    cv::merge(std::vector<cv::Mat>{ringHalf, ringHalf, ringHalf}, ring3);
     ring3.convertTo(ringMask, CV_32FC3, 1.0 / 255);
     cv::Mat ssd;
-    cv::matchTemplate(picture, picture(window), ssd, cv::TM_SQDIFF, ringMask);
+    cv::matchTemplate(picture, picture(half), ssd, cv::TM_SQDIFF, ringMask);
     cv::Mat ringF;
-    ring.convertTo(ringF, CV_32F, 1.0 / 255);
+    ringHalf.convertTo(ringF, CV_32F, 1.0 / 255);
     std::vector<cv::Mat> channels;
     cv::split(picture, channels);
-    const cv::Scalar templateMean = cv::mean(picture(window), ring);
+    const cv::Scalar templateMean = cv::mean(picture(half), ringHalf);
     for (int ch = 0; ch < 3; ++ch) {
         cv::Mat sums;
         cv::matchTemplate(channels[std::size_t(ch)], ringF, sums, cv::TM_CCORR);
-        cv::Mat offset = templateMean[ch] - sums / double(ringPixels);
-        ssd -= double(ringPixels) * offset.mul(offset);
+        cv::Mat offset = templateMean[ch] - sums / double(halfRingPixels);
+        ssd -= double(halfRingPixels) * offset.mul(offset);
     }
 
     const cv::Rect avoid(window.x - window.width / 2, window.y - window.height / 2,
@@ -394,9 +583,9 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
         cv::Rect rect;
     };
     std::vector<Source> sources;
-    for (int y = 4; y + window.height + 4 <= c.original.rows; y += 2) {
-        for (int x = 4; x + window.width + 4 <= c.original.cols; x += 2) {
-            const cv::Rect candidate(x, y, window.width, window.height);
+    for (int y = 2; 2 * y + window.height + 4 <= c.original.rows && y < ssd.rows; ++y) {
+        for (int x = 2; 2 * x + window.width + 4 <= c.original.cols && x < ssd.cols; ++x) {
+            const cv::Rect candidate(2 * x, 2 * y, window.width, window.height);
             if ((candidate & avoid).area() > 0)
                 continue;
             bool clash = false;
@@ -404,12 +593,12 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
                 clash = clash || (candidate & other).area() > 0;
             if (clash)
                 continue;
-            sources.push_back({ssd.at<float>(y, x) / (3.0 * ringPixels), candidate});
+            sources.push_back({ssd.at<float>(y, x) / (3.0 * halfRingPixels), candidate});
         }
     }
-    // About 10 levels a channel on the blurred band: close enough that the transition inside
+    // About 12 levels a channel on the blurred band: close enough that the transition inside
     // the band reads as the picture's own texture.
-    constexpr double kRingLimit = 10.0 * 10.0;
+    constexpr double kRingLimit = 12.0 * 12.0;
     std::sort(sources.begin(), sources.end(),
               [](const Source& a, const Source& b) { return a.ringCost < b.ringCost; });
     struct Scored
@@ -435,7 +624,7 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
         scored.push_back({meanDiff[0] + meanDiff[1] + meanDiff[2], source});
     }
     if (scored.empty())
-        return false;
+        return refuse(c, "clone: no matching place");
     std::sort(scored.begin(), scored.end(),
               [](const Scored& a, const Scored& b) { return a.change > b.change; });
     const int pick =
@@ -466,7 +655,7 @@ bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& obj
 {
     const int objectArea = cv::countNonZero(object);
     if (objectArea < 60)
-        return false;
+        return refuse(c, "swap: too small");
     const cv::Rect a = cv::boundingRect(object);
     const cv::Point2d centreA(a.x + a.width / 2.0, a.y + a.height / 2.0);
     // Mean Lab colours of the two things; converted region by region, only for things whose
@@ -518,7 +707,7 @@ bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& obj
             fits.push_back({difference, i, scale});
     }
     if (fits.empty())
-        return false;
+        return refuse(c, "swap: no look-alike");
     std::sort(fits.begin(), fits.end(),
               [](const Fit& x, const Fit& y) { return x.difference > y.difference; });
     const Fit& fit = fits[std::size_t(
@@ -536,7 +725,7 @@ bool swapObject(const EditContext& c, const cv::Rect& window, const cv::Mat& obj
                    fit.scale > 1.0 ? cv::INTER_CUBIC : cv::INTER_AREA, cv::BORDER_REFLECT);
     cv::warpAffine(pictureMask, outline, pictureToWindow, window.size(), cv::INTER_LINEAR);
     outline = outline > 127;
-    pasteObject(source, outline | object, modified, window);
+    pasteObject(c, source, outline | object, modified, window);
     return true;
 }
 
@@ -560,7 +749,7 @@ bool addCopy(const EditContext& c, const cv::Rect& window, cv::Mat& modified)
         fits.push_back(i);
     }
     if (fits.empty())
-        return false;
+        return refuse(c, "copy: nothing to copy");
     // The biggest candidates make the loudest change; the seed picks among the top few.
     std::sort(fits.begin(), fits.end(), [&](std::size_t a, std::size_t b) {
         return cv::countNonZero(c.analysis.segments[a].mask) >
@@ -588,7 +777,7 @@ bool addCopy(const EditContext& c, const cv::Rect& window, cv::Mat& modified)
     copy.copyTo(source(target - window.tl()));
     cv::Mat outline = cv::Mat::zeros(window.size(), CV_8U);
     s.mask(local).copyTo(outline(target - window.tl()));
-    pasteObject(source, outline, modified, window);
+    pasteObject(c, source, outline, modified, window);
     return true;
 }
 
@@ -621,7 +810,8 @@ bool resize(const EditContext& c, const cv::Rect& window, const cv::Mat& object,
     cv::resize(c.original(from), scaled, window.size(), 0, 0,
                enlarge ? cv::INTER_CUBIC : cv::INTER_AREA);
     cv::resize(objectInFrom, scaledObject, window.size(), 0, 0, cv::INTER_NEAREST);
-    return featherInto(scaled, grow(object | scaledObject, 3), modified, window);
+    return featherInto(scaled, grow(object | scaledObject, 3), modified, window) ||
+           refuse(c, "resize: seam shows");
 }
 
 } // namespace
@@ -634,8 +824,9 @@ double outlineSharpness(const cv::Mat& picture, const cv::Mat& object)
     cv::Sobel(gray, gx, CV_32F, 1, 0);
     cv::Sobel(gray, gy, CV_32F, 0, 1);
     cv::magnitude(gx, gy, magnitude);
-    // The strongest gradient across the outline, within a pixel of it either way.
-    cv::dilate(magnitude, magnitude, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    // The strongest gradient across the outline, within two pixels of it either way: a
+    // segment's outline may lie a pixel or two off the edge it follows.
+    cv::dilate(magnitude, magnitude, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
     cv::Mat inner;
     cv::erode(object, inner, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     const cv::Mat outline = object & ~inner;
@@ -655,16 +846,17 @@ bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window
                const cv::Mat& object, bool objectFound, cv::Mat& modified)
 {
     if (context.plainWindow)
-        return kind == EditKind::Clone && addCopy(context, window, modified);
+        return kind == EditKind::Clone ? addCopy(context, window, modified)
+                                       : refuse(context, "plain ground takes only a copy");
     if (rimTouch(object) > kMaxRimTouch)
-        return false;
+        return refuse(context, "cut out of something larger");
     // A thing with a soft outline (a cloud, a glow, a patch of shade) changed or taken away
     // leaves a smudge.
     if (objectFound && outlineSharpness(context.original(window), object) < kMinOutlineSharpness)
-        return false;
+        return refuse(context, "soft outline");
     // Recolouring or removing a blob that is not an object leaves a stain or a smear.
     if (!objectFound && (kind == EditKind::Recolour || kind == EditKind::Remove))
-        return false;
+        return refuse(context, "not a thing");
     switch (kind) {
     case EditKind::Remove:
         return removeObject(context, window, object, modified);
@@ -678,6 +870,12 @@ bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window
     case EditKind::Resize:
         return objectFound ? resizeObject(context, window, object, modified)
                            : resize(context, window, object, modified);
+    case EditKind::Move:
+        return objectFound ? moveObject(context, window, object, modified)
+                           : refuse(context, "not a thing");
+    case EditKind::Flip:
+        return objectFound ? flipObject(context, window, object, modified)
+                           : refuse(context, "not a thing");
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <opencv2/core.hpp>
 #include <random>
+#include <string>
 #include <vector>
 
 // Pieces of the generator shared between its source files; not part of the library's API.
@@ -31,6 +32,7 @@ struct Segment
     double contrast;       // Delta E between the region and a ring around it
     cv::Scalar ringColour; // BGR mean of that ring
     double ringSpread;     // largest channel standard deviation in the ring: low on plain ground
+    double sharpness;      // outlineSharpness of the region
 };
 
 // Per-pixel measures of the fitted picture, with integral images for fast window means.
@@ -48,6 +50,8 @@ struct Analysis
     // Regions that stand apart from their surroundings in colour, from segmentations at a few
     // scales: the things that can be removed, recoloured or resized as a whole.
     std::vector<Segment> segments;
+    // The picture as CV_32FC3, blurred (sigma 2) and halved: what a clone matches edges on.
+    cv::Mat halfBlurred;
 };
 Analysis analyse(const cv::Mat& picture);
 
@@ -56,17 +60,9 @@ Analysis analyse(const cv::Mat& picture);
 cv::Mat edgeMap(const cv::Mat& picture);
 
 double windowMean(const cv::Mat& integral, const cv::Rect& r);
-// Enough edges and contrast that an edit has something to work on and hides in detail:
-// flat sky, walls and out-of-focus backgrounds fail.
-bool isTextured(const Analysis& analysis, const cv::Rect& window);
 double windowScore(const Analysis& analysis, const cv::Rect& window);
 // The segment's mask placed in a window holding its box (window-sized CV_8U).
 cv::Mat segmentInWindow(const Segment& segment, const cv::Rect& window);
-
-// The object inside the window (window-sized CV_8U, 255 on the object), found by GrabCut
-// seeded with the window's centre; an ellipse when GrabCut finds nothing sensible, and then
-// `found` (if given) is false.
-cv::Mat objectMask(const cv::Mat& picture, const cv::Rect& window, bool* found = nullptr);
 
 // Share of the window's rim covered by the object: a discrete object sits inside its window,
 // while a window cut out of a larger structure (a wall, a big fruit) touches it all round and
@@ -77,8 +73,19 @@ double rimTouch(const cv::Mat& object);
 // for a thing with a crisp edge, low for a cloud, a glow or a patch of shade, whose edit would
 // read as a smudge.
 double outlineSharpness(const cv::Mat& picture, const cv::Mat& object);
-inline constexpr double kMinOutlineSharpness = 150.0;
+inline constexpr double kMinOutlineSharpness = 110.0;
 inline constexpr double kMaxRimTouch = 0.12;
+
+// Holes already filled during one call, so the edits tried on a window (remove, resize, move,
+// flip), in this attempt or the next, fill each hole once.
+struct FilledHole
+{
+    cv::Rect window;
+    cv::Mat hole;        // window-sized CV_8U
+    cv::Mat patch, mask; // the fill and where it goes; patch empty when the fill was refused
+    const char* refusal; // why, then
+};
+using FillCache = std::vector<FilledHole>;
 
 struct EditContext
 {
@@ -88,6 +95,11 @@ struct EditContext
     std::mt19937& rng;
     const std::vector<cv::Rect>& keepOut; // windows of the other edits
     bool plainWindow = false;             // the window holds plain ground, no object
+    std::string* refusal = nullptr;       // where an edit that does not suit says why
+    // Where an edit that sets a whole thing down records its outline (window-sized CV_8U):
+    // the edges of a moved, enlarged or swapped thing are its own, not cuts.
+    cv::Mat* pasted = nullptr;
+    FillCache* fills = nullptr;
 };
 
 // Edits `modified` inside `window` only. Returns false when the kind does not suit the

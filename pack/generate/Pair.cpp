@@ -1,3 +1,4 @@
+#include "SeamMeasure.h"
 #include "generate/Internal.h"
 
 #include <algorithm>
@@ -15,12 +16,18 @@ namespace {
 
 // TAVRELLO_GENERATE_TRACE=1 prints each window tried and why it was refused: for authors who
 // wonder why a photo gives no pair at a level.
-void trace(const cv::Rect& window, int segment, const std::string& what)
+void trace(const std::string& line)
 {
     static const bool on = std::getenv("TAVRELLO_GENERATE_TRACE") != nullptr;
     if (on)
-        std::fprintf(stderr, "window %d,%d %dx%d (%d): %s\n", window.x, window.y, window.width,
-                     window.height, segment, what.c_str());
+        std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void trace(const cv::Rect& window, int segment, const std::string& what)
+{
+    trace("window " + std::to_string(window.x) + "," + std::to_string(window.y) + " " +
+          std::to_string(window.width) + "x" + std::to_string(window.height) + " (" +
+          std::to_string(segment) + "): " + what);
 }
 
 using detail::Analysis;
@@ -30,7 +37,7 @@ using detail::LevelStyle;
 constexpr int kBorder = 14;
 // A JPEG block touching an edit re-encodes differently and, with chroma upsampling, can
 // change pixels up to 17 pixels away; each edit owns the pixels this far around its window.
-constexpr int kZonePad = 20;
+constexpr int kZonePad = 14;
 // Rectangles get this much room around the changed pixels, so a click on the edge counts.
 constexpr int kRectMargin = 3;
 // Windows one call may try before it calls the picture too plain. Each costs a GrabCut and a
@@ -110,15 +117,14 @@ bool clearOf(const cv::Rect& window, const std::vector<cv::Rect>& taken,
 struct Candidate
 {
     cv::Rect window;
-    int segment; // index into Analysis::segments, kDetail or kPlain
+    int segment; // index into Analysis::segments, or kPlain
 };
-constexpr int kDetail = -1; // a patch of detail, object unknown
-constexpr int kPlain = -2;  // plain ground, where a copy of something can go
+constexpr int kPlain = -2; // plain ground, where a copy of something can go
 
-// Strong, well-separated candidate windows, best first: squares around segments of the
-// level's size with room around them for the edit's blending; then squares of plain ground
-// where a copy of something can go; then squares of `side` wherever the picture is detailed
-// (edited only where objectMask finds a thing in them).
+// Strong, well-separated candidate windows, best first: squares around whole things (segments)
+// of the level's size with room around them for the edit's blending, then squares of plain
+// ground of about `side` where a copy of something can go. Patches of texture are never
+// candidates: a changed patch reads as a smear or goes unseen, a changed thing as a thing.
 std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& style, int side,
                                   const std::vector<cv::Rect>& taken,
                                   const std::vector<cv::Rect>& rejected)
@@ -135,9 +141,11 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
         const detail::Segment& s = analysis.segments[i];
         const cv::Rect box(s.box.x + 12, s.box.y + 12, s.box.width - 24, s.box.height - 24);
         const int longer = std::max(box.width, box.height);
-        if (longer < style.objectMin || longer > style.objectMax)
+        // A thing with a soft outline takes no edit (see applyEdit); not worth a window.
+        if (longer < style.objectMin || longer > style.objectMax ||
+            s.sharpness < detail::kMinOutlineSharpness)
             continue;
-        const int wide = longer * 6 / 5 + 20;
+        const int wide = longer * 11 / 10 + 16;
         const cv::Point centre = (box.tl() + box.br()) / 2;
         cv::Rect window(centre.x - wide / 2, centre.y - wide / 2, wide, wide);
         // Near the edge the window slides inwards as long as it still holds the whole box.
@@ -152,10 +160,16 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
                                0.5 * double(longer) / double(style.objectMax),
                            {window, int(i)}});
     }
-    // Plain ground (sky, water, a wall) big enough to take a copy of some thing.
+    // Plain ground (sky, water, a wall) big enough to take a copy of some thing, if the picture
+    // holds a thing that itself sits on plain ground and could be copied.
     std::vector<Scored> plain;
+    const bool copyable = std::any_of(analysis.segments.begin(), analysis.segments.end(),
+                                      [&](const detail::Segment& s) {
+                                          return s.ringSpread <= 12.0 && s.contrast >= 20.0 &&
+                                                 s.box.width - 24 >= style.objectMin / 2;
+                                      });
     const int plainSide = std::max(side, style.objectMin + 24);
-    for (int y = kBorder; y + plainSide + kBorder <= kPictureHeight; y += 8) {
+    for (int y = kBorder; copyable && y + plainSide + kBorder <= kPictureHeight; y += 8) {
         for (int x = kBorder; x + plainSide + kBorder <= kPictureWidth; x += 8) {
             const cv::Rect window(x, y, plainSide, plainSide);
             const double mean = detail::windowMean(analysis.graySum, window);
@@ -166,26 +180,17 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
                     {0.5 - std::sqrt(std::max(0.0, variance)) / 20.0, {window, kPlain}});
         }
     }
-    std::vector<Scored> detail;
-    for (int y = kBorder; y + side + kBorder <= kPictureHeight; y += 4) {
-        for (int x = kBorder; x + side + kBorder <= kPictureWidth; x += 4) {
-            const cv::Rect window(x, y, side, side);
-            if (detail::isTextured(analysis, window) && clearOf(window, taken, rejected))
-                detail.push_back({detail::windowScore(analysis, window), {window, kDetail}});
-        }
-    }
     const auto better = [](const Scored& a, const Scored& b) {
         const cv::Rect& ra = a.candidate.window;
         const cv::Rect& rb = b.candidate.window;
         return a.score != b.score ? a.score > b.score : (ra.y != rb.y ? ra.y < rb.y : ra.x < rb.x);
     };
     std::sort(objects.begin(), objects.end(), better);
-    std::sort(detail.begin(), detail.end(), better);
     std::sort(plain.begin(), plain.end(), better);
     // Neighbouring windows score alike; keep one per spot. Objects first: at Medium and Hard
     // too a changed thing is fairer than changed texture.
     std::vector<Candidate> picked;
-    for (const std::vector<Scored>* list : {&objects, &plain, &detail}) {
+    for (const std::vector<Scored>* list : {&objects, &plain}) {
         for (const Scored& s : *list) {
             const cv::Rect& r = s.candidate.window;
             const cv::Point c = (r.tl() + r.br()) / 2;
@@ -206,12 +211,59 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
 
 // Edge pixels of `after` with no edge of `before` within two pixels: the cuts, seams and
 // broken lines an edit may have drawn into the picture.
-int newEdges(const cv::Mat& before, const cv::Mat& after)
+// Edges along the outline of a thing the edit set down (`pasted`, if not empty) are the thing's
+// own and do not count.
+int newEdges(const cv::Mat& before, const cv::Mat& after, const cv::Mat& pasted)
 {
+    const cv::Mat square = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
     cv::Mat old;
-    cv::dilate(detail::edgeMap(before), old,
-               cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+    cv::dilate(detail::edgeMap(before), old, square);
+    if (!pasted.empty()) {
+        cv::Mat outline, inner;
+        cv::dilate(pasted, outline, square);
+        cv::erode(pasted, inner, square);
+        old |= outline & ~inner;
+    }
     return cv::countNonZero(detail::edgeMap(after) & ~old);
+}
+
+// The seam measure `check` applies (pack::textureRatio) on the edit's zone: the texture of the
+// changed pixels against that of the unchanged band around them.
+double seamTexture(const cv::Mat& before, const cv::Mat& after)
+{
+    const cv::Mat changed = changedPixels(before, after, kJpegTolerance);
+    if (cv::countNonZero(changed) == 0)
+        return 1.0;
+    const cv::Rect box = cv::boundingRect(changed);
+    cv::Mat grey;
+    cv::transform(after, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
+    cv::Mat greyF;
+    grey.convertTo(greyF, CV_32F);
+    std::vector<float> values = greyF.reshape(1, 1);
+    std::vector<uchar> flags = changed.reshape(1, 1);
+    return pack::textureRatio(values, flags, after.cols, after.rows,
+                              {box.x, box.y, box.width, box.height});
+}
+
+// The seam measure as `check` takes it on the stored pictures: changed pixels are those whose
+// strongest channel difference, averaged over 3 x 3, exceeds pack::kChangeNoiseLevel.
+bool seamPassesCheck(const cv::Mat& original, const cv::Mat& modified, const cv::Rect& rect)
+{
+    cv::Mat diff;
+    cv::absdiff(original, modified, diff);
+    std::vector<cv::Mat> ch;
+    cv::split(diff, ch);
+    cv::Mat largest = cv::max(cv::max(ch[0], ch[1]), ch[2]), averaged;
+    largest.convertTo(averaged, CV_32F);
+    cv::blur(averaged, averaged, cv::Size(3, 3), cv::Point(-1, -1), cv::BORDER_REFLECT);
+    const cv::Mat changed = averaged > float(pack::kChangeNoiseLevel);
+    cv::Mat grey, greyF;
+    cv::transform(modified, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
+    grey.convertTo(greyF, CV_32F);
+    const std::vector<float> values = greyF.reshape(1, 1);
+    const std::vector<uchar> flags = changed.reshape(1, 1);
+    return pack::textureRatio(values, flags, modified.cols, modified.rows,
+                              {rect.x, rect.y, rect.width, rect.height}) >= pack::kMinTextureRatio;
 }
 
 struct Attempt
@@ -221,29 +273,39 @@ struct Attempt
     std::vector<EditKind> kinds;
 };
 
-bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelStyle& style,
-                const Visibility& visibility, std::mt19937& rng, int& budget, Attempt& attempt,
-                const std::function<void(int placed)>& tried)
+// What one call has learnt so far: windows where no edit works (they stay refused for the next
+// attempt) and the holes already filled.
+struct Memory
 {
+    std::vector<cv::Rect> rejected;
+    detail::FillCache fills;
+};
+
+bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelStyle& style,
+                const Visibility& visibility, std::mt19937& rng, int& budget, Memory& memory,
+                Attempt& attempt, const std::function<void(int placed)>& tried)
+{
+    std::vector<cv::Rect>& rejected = memory.rejected;
     attempt.modified = picture.clone();
     std::vector<EditKind> order{EditKind::Remove, EditKind::Recolour, EditKind::Clone,
-                                EditKind::Resize};
+                                EditKind::Resize, EditKind::Move,     EditKind::Flip};
     if (style.mirrors)
         order.push_back(EditKind::Mirror);
     std::shuffle(order.begin(), order.end(), rng);
-    std::vector<cv::Rect> rejected;
 
     while (int(attempt.windows.size()) < kDifferenceCount) {
         tried(int(attempt.windows.size()));
-        if (budget-- <= 0)
+        if (budget-- <= 0) {
+            trace("attempt ends: every window of the budget tried");
             return false;
+        }
         const int side = std::uniform_int_distribution<int>(style.windowMin, style.windowMax)(rng);
         const std::vector<Candidate> options =
             candidates(analysis, style, side, attempt.windows, rejected);
         if (options.empty()) {
-            // Every spot has been tried or is taken: another attempt would go over the same
-            // ground.
-            budget = 0;
+            // Every spot has been tried or is taken. The next attempt goes over the places
+            // that took an edit in another order, which frees the places they crowded out.
+            trace("attempt ends: no untried place left");
             return false;
         }
         // Better windows more often, but not always the same ones for every seed.
@@ -258,10 +320,8 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         if (pick.segment >= 0) {
             object = detail::segmentInWindow(analysis.segments[std::size_t(pick.segment)], window);
             found = detail::rimTouch(object) <= detail::kMaxRimTouch;
-        } else if (pick.segment == kPlain) {
-            object = cv::Mat::zeros(window.size(), CV_8U);
         } else {
-            object = detail::objectMask(picture, window, &found);
+            object = cv::Mat::zeros(window.size(), CV_8U);
         }
 
         // Easy differences are whole things changing; a resized or cloned patch of texture is
@@ -288,10 +348,14 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
         bool placed = false;
         for (EditKind kind : tryOrder) {
             cv::Mat work = attempt.modified.clone();
-            const detail::EditContext context{picture, analysis,        style,
-                                              rng,     attempt.windows, pick.segment == kPlain};
+            std::string refusal = "does not suit it";
+            cv::Mat pasted;
+            const detail::EditContext context{picture,  analysis,        style,
+                                              rng,      attempt.windows, pick.segment == kPlain,
+                                              &refusal, &pasted,         &memory.fills};
             if (!detail::applyEdit(kind, context, window, object, found, work)) {
-                trace(window, pick.segment, std::string(editKindName(kind)) + " does not suit it");
+                trace(window, pick.segment,
+                      std::string(editKindName(kind)) + " refused: " + refusal);
                 continue;
             }
             // Judged on the zone, so the blur sees the window's surroundings as they are.
@@ -299,15 +363,29 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
             const double needed =
                 visibility.minArea * (kind == EditKind::Mirror ? kMirrorVisibilityFactor : 1.0);
             const int area = perceptibleArea(picture(zone), work(zone), visibility.deltaE);
-            const int fresh = newEdges(picture(zone), work(zone));
+            cv::Mat pastedInZone;
+            if (!pasted.empty()) {
+                pastedInZone = cv::Mat::zeros(zone.size(), CV_8U);
+                pasted.copyTo(pastedInZone(window - zone.tl()));
+            }
+            const int fresh = newEdges(picture(zone), work(zone), pastedInZone);
+            const bool quiet = area < needed;
+            const bool cuts = kind != EditKind::Recolour && fresh > window.width / 4;
+            const bool smooth =
+                !quiet && !cuts && seamTexture(picture(zone), work(zone)) < pack::kMinTextureRatio;
             trace(window, pick.segment,
-                  std::string(editKindName(kind)) + " changes " + std::to_string(area) + " of " +
-                      std::to_string(int(needed)) + " pixels, new edges " + std::to_string(fresh));
+                  std::string(editKindName(kind)) +
+                      (quiet    ? " refused: too quiet"
+                       : cuts   ? " refused: draws new edges"
+                       : smooth ? " refused: smoother than around"
+                                : " placed") +
+                      " (" + std::to_string(area) + " of " + std::to_string(int(needed)) +
+                      " pixels, new edges " + std::to_string(fresh) + ")");
             // Cuts, seams and broken lines: a few new edge pixels come with any change, more
             // than a quarter of the window's side give the edit away. A recolour follows the
             // thing's own outline and only shifts the brightness of its texture; it cuts
             // nothing.
-            if (area < needed || (kind != EditKind::Recolour && fresh > window.width / 4))
+            if (quiet || cuts || smooth)
                 continue;
             attempt.modified = work;
             attempt.windows.push_back(window);
@@ -336,6 +414,10 @@ const char* editKindName(EditKind kind)
         return "clone";
     case EditKind::Resize:
         return "resize";
+    case EditKind::Move:
+        return "move";
+    case EditKind::Flip:
+        return "flip";
     }
     return "?";
 }
@@ -433,13 +515,15 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
     std::mt19937 rng(seed ^ (0x9e3779b9u * std::uint32_t(level)));
 
     int budget = kWindowBudget;
+    Memory memory;
     for (int tries = 0; tries < kAttempts && budget > 0; ++tries) {
         const auto tried = [&](int placed) {
             if (progress && !progress(placed, tries + 1))
                 throw GenerateCancelled();
         };
         Attempt attempt;
-        if (!placeEdits(picture, analysis, style, visibility, rng, budget, attempt, tried))
+        if (!placeEdits(picture, analysis, style, visibility, rng, budget, memory, attempt,
+                        tried))
             continue;
 
         Pair pair;
@@ -455,7 +539,8 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
         std::vector<cv::Rect> rects;
         try {
             rects = measureDifferences(original, modified, zones);
-        } catch (const GenerateError&) {
+        } catch (const GenerateError& e) {
+            trace(std::string("attempt ends: ") + e.what());
             continue;
         }
         bool fair = true;
@@ -463,12 +548,16 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
             fair = fair &&
                    visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
                    perceptibleArea(original(zones[i]), modified(zones[i]), visibility.deltaE) >=
-                       kJpegVisibilityFactor * visibility.minArea;
+                       kJpegVisibilityFactor * visibility.minArea &&
+                   seamPassesCheck(original, modified, rects[i]);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
         }
-        if (!fair)
+        if (!fair) {
+            trace("attempt ends: in the JPEG pictures a difference faded, met another or reads "
+                  "as a smear");
             continue;
+        }
         for (std::size_t i = 0; i < rects.size(); ++i)
             pair.differences.push_back({rects[i], attempt.kinds[i]});
         return pair;

@@ -177,6 +177,9 @@ class AuthoringTests : public QObject
         QTest::newRow("a rectangle over mirrored grain")
             << "shuffled"
             << "warning: difference 3: the change hardly shows";
+        QTest::newRow("a smear over grain")
+            << "smear"
+            << "warning: difference 3: the change is smoother than the picture around it";
         QTest::newRow("changed pixels outside every rectangle")
             << "uncovered"
             << "changed pixels lie outside every difference";
@@ -227,9 +230,9 @@ class AuthoringTests : public QObject
         if (fault == "invisible")
             p = author.pair(1, 1, base, withChanges(base, kSquares.mid(0, 2) + kSquares.mid(3)),
                             {kSquares[0], kSquares[1], QRect(200, 200, 30, 30), kSquares[3]});
-        if (fault == "shuffled") {
-            // Grain mirrored inside the third square: thousands of pixels differ, the eye sees
-            // the same grass.
+        if (fault == "shuffled" || fault == "smear") {
+            // Grass around the third square. Mirrored inside it: thousands of pixels differ, the
+            // eye sees the same grass. Smeared: a flat lighter green where the grain was.
             QImage grained = base;
             QRandomGenerator random(5);
             for (int y = 290; y < 350; ++y)
@@ -237,11 +240,13 @@ class AuthoringTests : public QObject
                     const int v = 90 + int(random.bounded(80));
                     grained.setPixel(x, y, qRgb(v * 6 / 10, v, v * 7 / 10));
                 }
-            QImage mirrored = withChanges(grained, {kSquares[0], kSquares[1], kSquares[3]});
+            QImage edited = withChanges(grained, {kSquares[0], kSquares[1], kSquares[3]});
             const QRect g = kSquares[2];
-            const QImage flipped = grained.copy(g).mirrored(true, false);
-            QPainter(&mirrored).drawImage(g.topLeft(), flipped);
-            p = author.pair(1, 1, grained, mirrored);
+            if (fault == "shuffled")
+                QPainter(&edited).drawImage(g.topLeft(), grained.copy(g).mirrored(true, false));
+            else
+                QPainter(&edited).fillRect(g, QColor(110, 165, 120));
+            p = author.pair(1, 1, grained, edited);
         }
         if (fault == "uncovered")
             p = author.pair(1, 1, base,
