@@ -106,6 +106,10 @@ void TestJetRead::openFailures_data()
         << "not a Jet";
     QTest::newRow("empty file") << QByteArray("") << QString("<empty>") << "not a Jet";
     QTest::newRow("no data source") << QByteArray() << QString("<no source>") << "Data Source";
+    QTest::newRow("password on a jet 4 file")
+        << QByteArray() << mdbReaderFile("password/V2000_with-password.mdb") << "by a password";
+    QTest::newRow("password on an access 2010 file")
+        << QByteArray() << mdbReaderFile("password/V2010_with-password.accdb") << "by a password";
 
     if (!haveJetTestData()) {
         qInfo("rows made from Northwind skipped: the Access files of TAVRELLO_JET_TESTDATA are "
@@ -115,8 +119,16 @@ void TestJetRead::openFailures_data()
     QFile nw(sharedJet("northwind-jet4.mdb"));
     QVERIFY(nw.open(QIODevice::ReadOnly));
     const QByteArray northwind = nw.readAll();
-    QTest::newRow("access 2007 file")
-        << QByteArray() << sharedJet("ASampleDatabase.accdb") << "2007";
+    // Bytes 0x3e on hold the page key and the password under a fixed RC4 stream, so flipping a
+    // stored bit sets one of theirs.
+    QByteArray encrypted = northwind;
+    encrypted[0x3e] = char(encrypted[0x3e] ^ 0x10);
+    QTest::newRow("encrypted jet 4 file") << encrypted << QString() << "is encrypted";
+    QFile nw3(sharedJet("northwind-jet3.mdb"));
+    QVERIFY(nw3.open(QIODevice::ReadOnly));
+    QByteArray password3 = nw3.readAll();
+    password3[0x42 + 19] = char(password3[0x42 + 19] ^ 0x01);
+    QTest::newRow("password on a jet 3 file") << password3 << QString() << "password";
     QTest::newRow("truncated mid-page") << northwind.left(1000000) << QString() << "damaged";
     QTest::newRow("truncated to two pages") << northwind.left(8192) << QString() << "damaged";
     QByteArray badVersion = northwind;
