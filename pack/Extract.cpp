@@ -34,7 +34,7 @@ QJsonValue json(const store::FieldValue& value)
 
 QString manifestCoordinateType(const std::string& jetType)
 {
-    if (jetType == "integer" || jetType == "single" || jetType == "double")
+    if (jetType == "integer" || jetType == "single" || jetType == "double" || jetType == "decimal")
         return QString::fromStdString(jetType);
     if (jetType == "long" || jetType == "byte")
         return QStringLiteral("long");

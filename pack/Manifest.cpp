@@ -123,6 +123,16 @@ class Checker
                 fail(where,
                      QStringLiteral("%1 does not fit coordinate_type \"double\"").arg(shown));
             break;
+        case CoordinateType::Decimal:
+            // Decimal(18, 2): two places after the point, sixteen before.
+            if (!std::isfinite(x) || std::round(x * 100) / 100 != x)
+                fail(where, QStringLiteral("%1 has more than two decimal places, which "
+                                           "coordinate_type \"decimal\" can't hold")
+                                .arg(shown));
+            if (std::fabs(x) >= 1e16)
+                fail(where,
+                     QStringLiteral("%1 does not fit coordinate_type \"decimal\"").arg(shown));
+            break;
         }
         return x;
     }
@@ -182,7 +192,8 @@ Manifest parseManifest(const QByteArray& json, const QString& path, const QStrin
             {"long", CoordinateType::Long},
             {"integer", CoordinateType::Integer},
             {"single", CoordinateType::Single},
-            {"double", CoordinateType::Double}};
+            {"double", CoordinateType::Double},
+            {"decimal", CoordinateType::Decimal}};
         bool found = false;
         for (const auto& [name, type] : known)
             if (t == QJsonValue(QLatin1String(name))) {
@@ -191,7 +202,7 @@ Manifest parseManifest(const QByteArray& json, const QString& path, const QStrin
             }
         if (!found)
             check.fail("coordinate_type",
-                       "expected \"long\", \"integer\", \"single\" or \"double\"");
+                       "expected \"long\", \"integer\", \"single\", \"double\" or \"decimal\"");
     }
     const QJsonValue pairs = top.value("pairs");
     if (!pairs.isArray())

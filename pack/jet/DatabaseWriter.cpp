@@ -192,6 +192,8 @@ int fixedSize(ColumnType t)
     case ColumnType::Double:
     case ColumnType::DateTime:
         return 8;
+    case ColumnType::Decimal:
+        return 17;
     default:
         return 0;
     }
@@ -387,6 +389,10 @@ DatabaseWriter::TableId DatabaseWriter::addTable(const QString& name,
     for (const Table& t : d->tables)
         if (t.name.compare(name, Qt::CaseInsensitive) == 0)
             throw Error("table " + quoted(name) + " exists already");
+    for (const ColumnDef& c : columns)
+        if (c.type == ColumnType::Decimal &&
+            (c.precision < 1 || c.precision > 18 || c.scale > c.precision))
+            throw Error("column " + quoted(c.name) + ": a Decimal here has 1 to 18 digits");
     Table t = makeTable(name, std::move(columns), false);
     t.definitionPage = d->file.allocate();
     d->tables.push_back(std::move(t));
@@ -546,6 +552,37 @@ QByteArray DatabaseWriter::State::encodeRow(Table& table, std::span<const Value>
             } else {
                 putDouble(at, x);
             }
+            break;
+        }
+        case ColumnType::Decimal: {
+            // A sign byte, then the unscaled magnitude in 128 bits: four 32-bit words, the most
+            // significant first, each little-endian.
+            std::int64_t factor = 1;
+            for (int k = 0; k < c.def.scale; ++k)
+                factor *= 10;
+            std::int64_t limit = 1;
+            for (int k = 0; k < c.def.precision; ++k)
+                limit *= 10;
+            std::int64_t unscaled = 0;
+            if (const auto* r = std::get_if<double>(&v)) {
+                const double scaled = std::round(*r * double(factor));
+                if (!std::isfinite(*r) || scaled / double(factor) != *r)
+                    throw wrong("number with more decimal places than the column's scale");
+                if (std::fabs(scaled) >= double(limit))
+                    throw wrong("number out of range");
+                unscaled = static_cast<std::int64_t>(scaled);
+            } else if (const auto* n = std::get_if<std::int64_t>(&v)) {
+                if (*n <= -limit / factor || *n >= limit / factor)
+                    throw wrong("number out of range");
+                unscaled = *n * factor;
+            } else {
+                throw wrong("needs a number");
+            }
+            const auto magnitude =
+                unscaled < 0 ? std::uint64_t(0) - std::uint64_t(unscaled) : std::uint64_t(unscaled);
+            at[0] = static_cast<char>(unscaled < 0 ? 0x80 : 0x00);
+            put32(at + 9, static_cast<std::uint32_t>(magnitude >> 32));
+            put32(at + 13, static_cast<std::uint32_t>(magnitude));
             break;
         }
         case ColumnType::DateTime: {
@@ -723,7 +760,12 @@ void DatabaseWriter::State::writeDefinition(const Table& table)
         put16(e + 5, c->number);
         put16(e + 7, c->fixed ? 0 : c->varIndex);
         put16(e + 9, c->number);
-        put16(e + 11, kGeneralSortOrder);
+        if (c->def.type == ColumnType::Decimal) {
+            put8(e + 11, c->def.precision);
+            put8(e + 12, c->def.scale);
+        } else {
+            put16(e + 11, kGeneralSortOrder);
+        }
         unsigned flags = c->fixed ? 0x03 : 0x02; // fixed length; may be null
         if (table.system)
             flags |= c->def.type == ColumnType::Binary && c->def.name != "RmtInfoShort" &&

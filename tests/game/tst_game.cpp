@@ -224,6 +224,7 @@ class GameTests : public QObject
         QTest::newRow("integer") << "integer";
         QTest::newRow("single") << "single";
         QTest::newRow("double") << "double";
+        QTest::newRow("decimal") << "decimal";
     }
     void everyCoordinateTypeIsComparedAsANumber()
     {

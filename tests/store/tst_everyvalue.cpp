@@ -78,6 +78,9 @@ class TestEveryValue : public QObject
   private slots:
     void sameAsMdbReader_data();
     void sameAsMdbReader();
+
+  private:
+    QTemporaryDir m_made;
 };
 
 void TestEveryValue::sameAsMdbReader_data()
@@ -87,6 +90,17 @@ void TestEveryValue::sameAsMdbReader_data()
     for (const QString& version : data.entryList({"V*"}, QDir::Dirs, QDir::Name))
         for (const QString& name : QDir(data.filePath(version)).entryList(QDir::Files))
             QTest::newRow(qPrintable(version + "/" + name)) << data.filePath(version + "/" + name);
+#ifdef TAVRELLO_PACK_EXE
+    // Decimal(18, 2) coordinates: signs, fractions, sixteen digits before the point, Null.
+    put(m_made.filePath("p.bin"), QByteArray(5000, 'p'));
+    const QJsonArray decimals{rect(1650, -0.01, 12345678901.25, 0.5), rect(0, -1650.5, 0.07, 99),
+                              rect(9999999999999.99, -9999999999999.99, QJsonValue::Null, 1e15),
+                              rect(-0.5, 0.25, 7, 123.45)};
+    QVERIFY(pack(
+        m_made, "decimal",
+        {{1, 1, "p.bin", QJsonValue::Null, decimals}, {2, 3, "p.bin", "p.bin", fourRects(7)}}));
+    QTest::newRow("Decimal tblImages made by tavrello-pack") << m_made.filePath("dbImages.mdb");
+#endif
     if (!haveJetTestData()) {
         qInfo("the Access files of TAVRELLO_JET_TESTDATA are not on this machine; rows skipped");
         return;

@@ -278,16 +278,21 @@ class AuthoringTests : public QObject
         QTest::addColumn<bool>("error");
         QTest::addColumn<bool>("warning");
         QTest::addColumn<int>("status");
-        QTest::newRow("clean") << false << false << 0;
-        QTest::newRow("warnings only") << false << true << 0;
-        QTest::newRow("an error") << true << false << 1;
+        QTest::addColumn<QString>("type");
+        QTest::newRow("clean") << false << false << 0 << "long";
+        QTest::newRow("clean, decimal coordinates") << false << false << 0 << "decimal";
+        QTest::newRow("warnings only") << false << true << 0 << "long";
+        QTest::newRow("an error") << true << false << 1 << "long";
+        QTest::newRow("an error, decimal coordinates") << true << false << 1 << "decimal";
     }
     void checkExitsByTheWorstFinding()
     {
         QFETCH(bool, error);
         QFETCH(bool, warning);
         QFETCH(int, status);
+        QFETCH(QString, type);
         Author author;
+        author.coordinateType = type;
         const QImage base = drawBase({450, 459});
         author.add(author.pair(1, 1, base, withChanges(base, kSquares)));
         author.add(author.pair(2, 2, base, withChanges(base, kSquares)));
@@ -318,6 +323,7 @@ class AuthoringTests : public QObject
         QTest::newRow("integer") << "integer";
         QTest::newRow("single") << "single";
         QTest::newRow("double") << "double";
+        QTest::newRow("decimal") << "decimal";
     }
     void extractThenBuildGivesBackTheSameDatabase()
     {
@@ -331,7 +337,8 @@ class AuthoringTests : public QObject
         QJsonArray d = odd["differences"].toArray();
         QJsonObject r = d[2].toObject();
         r["x2"] = QJsonValue::Null;
-        if (type == "single" || type == "double")
+        const bool fractions = type == "single" || type == "double" || type == "decimal";
+        if (fractions)
             r["y1"] = 1234.5;
         d[2] = r;
         odd["differences"] = d;
@@ -350,7 +357,9 @@ class AuthoringTests : public QObject
         QVERIFY2(build.status == 0, qPrintable(build.err));
         QCOMPARE(runPack({"list", second}).out, runPack({"list", first}).out);
         QVERIFY(runPack({"list", first})
-                    .out.contains(type == "single" || type == "double" ? ",1234.5," : "null"));
+                    .out.contains(type == "decimal" ? ",1234.50,"
+                                  : fractions       ? ",1234.5,"
+                                                    : "null"));
 
         QTemporaryDir again;
         QCOMPARE(runPack({"extract", second, "--dir", again.path()}).status, 0);
