@@ -437,18 +437,23 @@ class GameTests : public QObject
         QVERIFY(!QFile::exists(folder.file("mod.jpg")));
     }
 
-    void aFolderWhoseNameHoldsSeparatorsPlays_data()
+    void anyFolderAndEitherFileFormatPlays_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("semicolon") << "games;v2";
-        QTest::newRow("double quote") << "games \"v2\"";
-        QTest::newRow("both, and the key's own text") << "a\";Data Source=b";
+        QTest::addColumn<bool>("ace");
+        QTest::newRow("semicolon") << "games;v2" << false;
+        QTest::newRow("double quote") << "games \"v2\"" << false;
+        QTest::newRow("both, and the key's own text") << "a\";Data Source=b" << false;
+        QTest::newRow("access 2010 file") << "games" << true;
     }
-    void aFolderWhoseNameHoldsSeparatorsPlays()
+    void anyFolderAndEitherFileFormatPlays()
     {
         QFETCH(QString, name);
+        QFETCH(bool, ace);
         ProgramFolder folder(name);
         folder.addDatabase({TestPair{}});
+        if (ace)
+            folder.relabelAsAccess2010();
         auto form = openWindow(folder);
         start(*form);
         solveDefaultPair(*form);

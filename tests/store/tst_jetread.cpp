@@ -56,6 +56,8 @@ class TestJetRead : public QObject
 
   private slots:
     void connectionState();
+    void connectionStrings_data();
+    void connectionStrings();
     void openFailures_data();
     void openFailures();
     void queryFailures_data();
@@ -87,11 +89,41 @@ void TestJetRead::connectionState()
     QVERIFY_THROWS_EXCEPTION(StoreError, c.Close());
     c.Open(connectionString(dir.path())); // a closed connection opens again
     QCOMPARE(c.State(), 1);
-    // The string the game opens its database with, to the letter.
-    QCOMPARE(
-        store::connectionStringFor("/home/ann/tavrello/dbImages.mdb"),
-        std::string("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/home/ann/tavrello/dbImages.mdb;"
-                    "JET OLEDB:Database Password="));
+}
+
+void TestJetRead::connectionStrings_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("text"); // the string the game opens its database with
+    const QString head = "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=";
+    const QString tail = ";JET OLEDB:Database Password=";
+    QTest::newRow("plain") << "/home/ann/tavrello/dbImages.mdb"
+                           << head + "/home/ann/tavrello/dbImages.mdb" + tail;
+    QTest::newRow("blanks, '=' and a single quote")
+        << "/home/ann/my games=2 'x'/dbImages.mdb"
+        << head + "/home/ann/my games=2 'x'/dbImages.mdb" + tail;
+    QTest::newRow("semicolon") << "/home/ann/games;v2/dbImages.mdb"
+                               << head + "\"/home/ann/games;v2/dbImages.mdb\"" + tail;
+    QTest::newRow("double quotes")
+        << "/home/ann/\"v2\"/dbImages.mdb" << head + "\"/home/ann/\"\"v2\"\"/dbImages.mdb\"" + tail;
+    QTest::newRow("the key's own text") << "/x;Data Source=/y\";/dbImages.mdb"
+                                        << head + "\"/x;Data Source=/y\"\";/dbImages.mdb\"" + tail;
+}
+
+// The string is built to the letter, and opening it names the same file again.
+void TestJetRead::connectionStrings()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromStdString(connectionStringFor(path.toStdString())), text);
+    Connection c;
+    try {
+        c.Open(text.toStdString());
+        QFAIL("Open did not throw");
+    } catch (const StoreError& e) {
+        QCOMPARE(QString(e.what()), "The database file " + path + " was not found.");
+    }
+    QCOMPARE(QString::fromStdString(c.dataSource()), path);
 }
 
 void TestJetRead::openFailures_data()
