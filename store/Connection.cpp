@@ -215,9 +215,9 @@ const char* protection(const unsigned char* page, bool jet3, bool ace)
     auto h = [&header](std::size_t offset) { return header[offset - 0x18]; }; // page offsets
 
     if (h(0x3e) | h(0x3f) | h(0x40) | h(0x41))
-        return ace ? " is protected by a password and encrypted; the game reads only databases "
-                     "without a password."
-                   : " is encrypted; the game reads only databases that are not.";
+        return ace ? " is protected by a password and encrypted; only a database without a "
+                     "password can be read."
+                   : " is encrypted; only a database that is not encrypted can be read.";
     unsigned char mask[4]{};
     if (!jet3) {
         double created = 0;
@@ -232,8 +232,8 @@ const char* protection(const unsigned char* page, bool jet3, bool ace)
     const std::size_t length = jet3 ? 20 : 40;
     for (std::size_t i = 0; i < length; ++i)
         if ((h(0x42 + i) ^ mask[i % 4]) != 0)
-            return " is protected by a password; the game reads only databases without a "
-                   "password.";
+            return " is protected by a password; only a database without a password can be "
+                   "read.";
     return nullptr;
 }
 
