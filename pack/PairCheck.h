@@ -1,6 +1,8 @@
 #pragma once
 // What makes a pair unfair or odd, found by looking at its numbers and comparing its pictures.
 
+#include "store/FieldValue.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -21,10 +23,11 @@ struct Finding
     QString text;
 };
 
-// A difference rectangle in twips, as stored; nullopt where a corner is Null.
+// A difference rectangle in twips, as stored (Null where a corner is Null). The corners keep the
+// column's own type and are compared exactly, as the game's hit test compares them.
 struct StoredRect
 {
-    std::array<std::optional<double>, 4> corners; // x1, y1, x2, y2
+    std::array<store::FieldValue, 4> corners; // x1, y1, x2, y2
 };
 
 // Checks of the rectangles alone: Null corners, inverted edges, overlaps.

@@ -152,19 +152,15 @@ bool lessValue(const FieldValue& a, const FieldValue& b)
     const auto* cb = std::get_if<FieldValue::Currency>(&b.storage());
     if (ca && cb)
         return ca->tenThousandths < cb->tenThousandths;
-    return a.compare(b.toDouble()) == std::partial_ordering::less;
+    return a.compare(b) == std::partial_ordering::less;
 }
 
-// The where clause compares with a whole number. Integer columns compare exactly; for the others
-// the number goes through a double, so both directions are tested: the first alone would take
-// 2^53 as equal to 2^53 + 1.
+// The where clause compares with a whole number, exactly whatever the column's type.
 bool equalsInteger(const FieldValue& v, std::int64_t n)
 {
     if (const auto* i = std::get_if<std::int64_t>(&v.storage()))
         return *i == n;
-    return v.compare(static_cast<double>(n)) == std::partial_ordering::equivalent &&
-           FieldValue(FieldValue::Decimal{n, 0}).compare(v.toDouble()) ==
-               std::partial_ordering::equivalent;
+    return v.compare(FieldValue(n)) == std::partial_ordering::equivalent;
 }
 
 struct Column
