@@ -119,7 +119,9 @@ void PairDocument::check(int index)
     EditorPair& pair = m_pairs[std::size_t(index)];
     std::array<pack::StoredRect, 4> rects;
     for (std::size_t k = 0; k < 4; ++k)
-        rects[k].corners = pair.numbers.differences[k].corners;
+        for (std::size_t c = 0; c < 4; ++c)
+            if (const std::optional<double>& corner = pair.numbers.differences[k].corners[c])
+                rects[k].corners[c] = store::FieldValue(store::FieldValue::Storage(*corner));
     std::vector<pack::Finding> findings = pack::checkRectangles(rects);
     bool decoded = true;
     for (const auto& [picture, which] :

@@ -138,6 +138,8 @@ jet::ColumnType jetType(CoordinateType t)
         return jet::ColumnType::Single;
     case CoordinateType::Double:
         return jet::ColumnType::Double;
+    case CoordinateType::Decimal:
+        return jet::ColumnType::Decimal;
     case CoordinateType::Long:
         break;
     }

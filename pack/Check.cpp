@@ -50,11 +50,6 @@ std::optional<QImage> decode(const std::optional<QByteArray>& bytes, const QStri
     return image;
 }
 
-std::optional<double> corner(const store::FieldValue& v)
-{
-    return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
-}
-
 QString text(const store::FieldValue& v)
 {
     return QString::fromStdString(v.toString());
@@ -135,8 +130,7 @@ CheckReport checkDatabase(const QString& database)
 
         std::array<StoredRect, 4> rects;
         for (int k = 0; k < 4; ++k)
-            for (int c = 0; c < 4; ++c)
-                rects[k].corners[c] = corner(numbers.differences[k][c]);
+            rects[k].corners = numbers.differences[k];
         const std::vector<Finding> rectFindings = checkRectangles(rects);
         pair.findings.insert(pair.findings.end(), rectFindings.begin(), rectFindings.end());
 

@@ -34,7 +34,7 @@ void writeFile(const QString& path, const QByteArray& bytes, bool force)
 
 QString manifestCoordinateType(const std::string& jetType)
 {
-    if (jetType == "integer" || jetType == "single" || jetType == "double")
+    if (jetType == "integer" || jetType == "single" || jetType == "double" || jetType == "decimal")
         return QString::fromStdString(jetType);
     if (jetType == "long" || jetType == "byte")
         return QStringLiteral("long");

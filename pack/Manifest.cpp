@@ -128,6 +128,16 @@ class Checker
                 fail(where,
                      QStringLiteral("%1 does not fit coordinate_type \"double\"").arg(shown));
             break;
+        case CoordinateType::Decimal:
+            // Decimal(18, 2): two places after the point, sixteen before.
+            if (!std::isfinite(x) || std::round(x * 100) / 100 != x)
+                fail(where, QStringLiteral("%1 has more than two decimal places, which "
+                                           "coordinate_type \"decimal\" can't hold")
+                                .arg(shown));
+            if (std::fabs(x) >= 1e16)
+                fail(where,
+                     QStringLiteral("%1 does not fit coordinate_type \"decimal\"").arg(shown));
+            break;
         }
         return x;
     }
@@ -162,7 +172,8 @@ constexpr std::pair<const char*, CoordinateType> kCoordinateTypes[] = {
     {"long", CoordinateType::Long},
     {"integer", CoordinateType::Integer},
     {"single", CoordinateType::Single},
-    {"double", CoordinateType::Double}};
+    {"double", CoordinateType::Double},
+    {"decimal", CoordinateType::Decimal}};
 } // namespace
 
 QString coordinateTypeName(CoordinateType type)
@@ -213,7 +224,7 @@ Manifest parseManifest(const QByteArray& json, const QString& path, const QStrin
             m.coordinateType = *type;
         else
             check.fail("coordinate_type",
-                       "expected \"long\", \"integer\", \"single\" or \"double\"");
+                       "expected \"long\", \"integer\", \"single\", \"double\" or \"decimal\"");
     }
     const QJsonValue pairs = top.value("pairs");
     if (!pairs.isArray())

@@ -13,7 +13,7 @@
 namespace pack {
 
 enum class Units { Twips, Pixels };
-enum class CoordinateType { Long, Integer, Single, Double };
+enum class CoordinateType { Long, Integer, Single, Double, Decimal };
 
 // A difference's corners, in twips; a corner left null in the manifest stays null.
 struct Difference

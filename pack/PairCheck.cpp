@@ -15,21 +15,24 @@ constexpr int kVisibleChange = 12;
 
 bool complete(const StoredRect& r)
 {
-    return std::all_of(r.corners.begin(), r.corners.end(),
-                       [](const auto& c) { return c.has_value(); });
+    return std::none_of(r.corners.begin(), r.corners.end(),
+                        [](const store::FieldValue& c) { return c.isNull(); });
 }
 
 bool upright(const StoredRect& r)
 {
-    return complete(r) && *r.corners[0] <= *r.corners[2] && *r.corners[1] <= *r.corners[3];
+    return complete(r) && is_lteq(r.corners[0].compare(r.corners[2])) &&
+           is_lteq(r.corners[1].compare(r.corners[3]));
 }
 
 // The pixels a rectangle covers: pixel i spans twips 15 i to 15 i + 14.
 QRect pixelRect(const StoredRect& r)
 {
-    const auto px = [](double twips) { return int(std::floor(twips / format::kTwipsPerPixel)); };
-    return QRect(QPoint(px(*r.corners[0]), px(*r.corners[1])),
-                 QPoint(px(*r.corners[2]), px(*r.corners[3])));
+    const auto px = [](const store::FieldValue& twips) {
+        return int(std::floor(twips.toDouble() / format::kTwipsPerPixel));
+    };
+    return QRect(QPoint(px(r.corners[0]), px(r.corners[1])),
+                 QPoint(px(r.corners[2]), px(r.corners[3])));
 }
 
 unsigned bit(int k)
@@ -153,10 +156,10 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
                                 bit(k)});
             continue;
         }
-        if (*r.corners[0] > *r.corners[2])
+        if (is_gt(r.corners[0].compare(r.corners[2])))
             findings.push_back(
                 {Finding::Error, label(k) + ": x1 > x2, so it can never be found", bit(k)});
-        if (*r.corners[1] > *r.corners[3])
+        if (is_gt(r.corners[1].compare(r.corners[3])))
             findings.push_back(
                 {Finding::Error, label(k) + ": y1 > y2, so it can never be found", bit(k)});
     }
@@ -166,7 +169,8 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
                 continue;
             const auto& p = rects[a].corners;
             const auto& q = rects[b].corners;
-            if (*p[0] <= *q[2] && *q[0] <= *p[2] && *p[1] <= *q[3] && *q[1] <= *p[3])
+            if (is_lteq(p[0].compare(q[2])) && is_lteq(q[0].compare(p[2])) &&
+                is_lteq(p[1].compare(q[3])) && is_lteq(q[1].compare(p[3])))
                 findings.push_back(
                     {Finding::Warning,
                      QStringLiteral("differences %1 and %2 overlap: one press can find both")
@@ -250,9 +254,10 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
         if (!upright(rects[k]))
             continue;
         const QRect area = pixelRect(rects[k]);
-        if (*rects[k].corners[0] < 0 || *rects[k].corners[1] < 0 ||
-            *rects[k].corners[2] > w * double(format::kTwipsPerPixel) ||
-            *rects[k].corners[3] > h * double(format::kTwipsPerPixel))
+        const auto& c = rects[k].corners;
+        const double twips = format::kTwipsPerPixel;
+        if (is_lt(c[0].compare(0.0)) || is_lt(c[1].compare(0.0)) ||
+            is_gt(c[2].compare(w * twips)) || is_gt(c[3].compare(h * twips)))
             findings.push_back({Finding::Error,
                                 label(k) + QStringLiteral(" reaches outside the picture"), bit(k)});
         areas.push_back(area.intersected(picture));

@@ -2,6 +2,11 @@
 // What makes a pair unfair or odd, found by looking at its numbers and comparing its pictures.
 
 #include "format/PairTable.h"
+// moc, which reads this header for the editor's windows, can't parse <compare> that the stored
+// values need; it needs nothing from them.
+#ifndef Q_MOC_RUN
+#include "store/FieldValue.h"
+#endif
 
 #include <QImage>
 #include <QRect>
@@ -28,10 +33,11 @@ struct Finding
     unsigned differences = 0;
 };
 
-// A difference rectangle in twips, as stored; nullopt where a corner is Null.
+// A difference rectangle in twips, as stored (Null where a corner is Null). The corners keep the
+// column's own type and are compared exactly, as the game's hit test compares them.
 struct StoredRect
 {
-    std::array<std::optional<double>, 4> corners; // x1, y1, x2, y2
+    std::array<store::FieldValue, 4> corners; // x1, y1, x2, y2
 };
 
 // Checks of the rectangles alone: Null corners, inverted edges, overlaps.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -122,8 +123,6 @@ bool readCatalog(MdbHandle* mdb)
 
 namespace {
 
-constexpr char kProviderKey[] = "data source=";
-
 std::string lower(std::string s)
 {
     for (char& c : s)
@@ -132,26 +131,110 @@ std::string lower(std::string s)
     return s;
 }
 
-// The value of "Data Source=" in an OLE DB connection string: up to the next ';' or the end.
+// The value of "Data Source" in an OLE DB connection string of "key=value" pairs separated by
+// ';'. A value in double quotes runs to the closing quote (a doubled quote inside stands for
+// one) and may hold ';'; any other value runs to the next ';' or the end, as it stands.
 std::string dataSourceOf(const std::string& connectionString)
 {
-    const std::string low = lower(connectionString);
+    const std::string& s = connectionString;
     std::size_t at = 0;
-    while ((at = low.find(kProviderKey, at)) != std::string::npos) {
-        // Only a key at the start or after a ';' counts, so "xdata source=" is not taken.
-        std::size_t before = at;
-        while (before > 0 && low[before - 1] == ' ')
-            --before;
-        if (before == 0 || low[before - 1] == ';')
+    while (at < s.size()) {
+        while (at < s.size() && s[at] == ' ')
+            ++at;
+        const std::size_t equals = s.find('=', at);
+        const std::size_t semicolon = s.find(';', at);
+        if (equals == std::string::npos)
+            return {};
+        if (semicolon < equals) { // a piece without '=' says nothing
+            at = semicolon + 1;
+            continue;
+        }
+        const bool wanted = lower(s.substr(at, equals - at)) == "data source";
+        std::string value;
+        std::size_t next = equals + 1;
+        if (next < s.size() && s[next] == '"') {
+            ++next;
+            while (next < s.size()) {
+                if (s[next] == '"') {
+                    if (next + 1 < s.size() && s[next + 1] == '"') {
+                        value += '"';
+                        next += 2;
+                        continue;
+                    }
+                    ++next;
+                    break;
+                }
+                value += s[next++];
+            }
+            next = s.find(';', next);
+        } else {
+            const std::size_t end = s.find(';', next);
+            value = s.substr(next, end == std::string::npos ? std::string::npos : end - next);
+            next = end;
+        }
+        if (wanted)
+            return value;
+        if (next == std::string::npos)
             break;
-        at += 1;
+        at = next + 1;
     }
-    if (at == std::string::npos)
-        return {};
-    const std::size_t begin = at + sizeof(kProviderKey) - 1;
-    const std::size_t end = connectionString.find(';', begin);
-    return connectionString.substr(begin,
-                                   end == std::string::npos ? std::string::npos : end - begin);
+    return {};
+}
+
+// RC4 as Jet uses it to hide part of its first page.
+void rc4(const unsigned char* key, std::size_t keyLength, unsigned char* data, std::size_t length)
+{
+    unsigned char state[256];
+    for (int i = 0; i < 256; ++i)
+        state[i] = static_cast<unsigned char>(i);
+    for (unsigned i = 0, j = 0; i < 256; ++i) {
+        j = (j + state[i] + key[i % keyLength]) & 0xff;
+        std::swap(state[i], state[j]);
+    }
+    for (std::size_t k = 0, i = 0, j = 0; k < length; ++k) {
+        i = (i + 1) & 0xff;
+        j = (j + state[i]) & 0xff;
+        std::swap(state[i], state[j]);
+        data[k] ^= state[(state[i] + state[j]) & 0xff];
+    }
+}
+
+// The end of the sentence refusing a database that is encrypted or has a password, or null for
+// an open one. The first page holds both facts in a stretch that Jet hides with RC4 under a fixed
+// key: from 0x3e, the 4-byte key of the pages' own encryption (zero when they are plain), and from
+// 0x42 the database password (20 bytes on Jet 3, 40 on Jet 4 and later, where it is also masked
+// with the whole days of the creation date at 0x72). libmdb reads neither and would show
+// encrypted pages as damage, or a protected file's content without its password.
+const char* protection(const unsigned char* page, bool jet3, bool ace)
+{
+    static constexpr unsigned char key[] = {0xc7, 0xda, 0x39, 0x6b};
+    unsigned char header[128];
+    const std::size_t hidden = jet3 ? 126 : 128;
+    std::memcpy(header, page + 0x18, hidden);
+    rc4(key, sizeof key, header, hidden);
+    auto h = [&header](std::size_t offset) { return header[offset - 0x18]; }; // page offsets
+
+    if (h(0x3e) | h(0x3f) | h(0x40) | h(0x41))
+        return ace ? " is protected by a password and encrypted; only a database without a "
+                     "password can be read."
+                   : " is encrypted; only a database that is not encrypted can be read.";
+    unsigned char mask[4]{};
+    if (!jet3) {
+        double created = 0;
+        std::memcpy(&created, header + (0x72 - 0x18), sizeof created);
+        if (std::isfinite(created) && created > -2147483648.0 && created < 2147483648.0) {
+            const auto days =
+                static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(created)));
+            for (int i = 0; i < 4; ++i)
+                mask[i] = static_cast<unsigned char>(days >> (8 * i));
+        }
+    }
+    const std::size_t length = jet3 ? 20 : 40;
+    for (std::size_t i = 0; i < length; ++i)
+        if ((h(0x42 + i) ^ mask[i % 4]) != 0)
+            return " is protected by a password; only a database without a password can be "
+                   "read.";
+    return nullptr;
 }
 
 // libmdb trusts the file it is given; these checks refuse files whose basic layout is wrong before
@@ -186,25 +269,24 @@ void checkLayout(detail::Database& db)
         ::close(fd);
         throw StoreError(path + " is not a Jet (Access) database file.");
     }
-    if (std::memcmp(head, aceMagic, sizeof aceMagic - 1) == 0) {
-        ::close(fd);
-        throw StoreError(
-            path +
-            " is an Access 2007 or newer database, not a Jet (Access 97/2000) database file.");
-    }
-    if (std::memcmp(head, jetMagic, sizeof jetMagic - 1) != 0) {
+    const bool ace = std::memcmp(head, aceMagic, sizeof aceMagic - 1) == 0;
+    if (!ace && std::memcmp(head, jetMagic, sizeof jetMagic - 1) != 0) {
         ::close(fd);
         throw StoreError(path + " is not a Jet (Access) database file.");
     }
+    // Access 2007 to 2019 (versions 2 to 6) keep the Jet 4 layout under their own name.
     const unsigned version = head[0x14];
-    if (version == 0) {
+    if (!ace && version == 0) {
         db.jet3 = true;
         db.pageSize = 2048;
-    } else if (version == 1) {
+    } else if ((!ace && version == 1) || (ace && version >= 2 && version <= 6)) {
         db.pageSize = 4096;
     } else {
         ::close(fd);
-        throw StoreError(path + " is a newer Access database than Jet 4, which is not supported.");
+        throw StoreError(ace ? path + " is a newer Access database than Access 2019, which is "
+                                      "not supported."
+                             : path + " is a newer Access database than Jet 4, which is not "
+                                      "supported.");
     }
     const auto size = static_cast<unsigned long long>(st.st_size);
     if (size % db.pageSize != 0) {
@@ -217,6 +299,10 @@ void checkLayout(detail::Database& db)
     if (db.pageCount <= 2) {
         ::close(fd);
         throw StoreError(detail::damaged(path, "it is too short to hold any table"));
+    }
+    if (const char* why = protection(head, db.jet3, ace)) {
+        ::close(fd);
+        throw StoreError("The database file " + path + why);
     }
     gotCatalog = ::pread(fd, catalog, sizeof catalog, off_t(2) * db.pageSize);
     ::close(fd);
@@ -303,7 +389,16 @@ const std::string& Connection::dataSource() const
 
 std::string connectionStringFor(const std::string& databasePath)
 {
-    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + databasePath +
+    // A path holding ';' or '"' is quoted, as connection strings quote values, so the parser
+    // reads it back whole; any other path goes in as it stands.
+    std::string source = databasePath;
+    if (source.find_first_of(";\"") != std::string::npos) {
+        source = "\"";
+        for (char c : databasePath)
+            source += c == '"' ? std::string("\"\"") : std::string(1, c);
+        source += '"';
+    }
+    return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + source +
            ";JET OLEDB:Database Password=";
 }
 

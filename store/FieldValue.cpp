@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace store {
@@ -116,6 +117,43 @@ std::partial_ordering compareScaled(Int128 numerator, int scale, double x)
     return negative ? flip(o) : o;
 }
 
+// A number stored as an integer and a power of ten (Byte to Long, Currency, Decimal).
+struct Scaled
+{
+    Int128 numerator;
+    int scale;
+};
+
+std::optional<Scaled> scaled(const FieldValue::Storage& s)
+{
+    if (const auto* i = std::get_if<std::int64_t>(&s))
+        return Scaled{*i, 0};
+    if (const auto* c = std::get_if<FieldValue::Currency>(&s))
+        return Scaled{c->tenThousandths, 4};
+    if (const auto* d = std::get_if<FieldValue::Decimal>(&s))
+        return Scaled{d->unscaled, d->scale};
+    return std::nullopt;
+}
+
+// Exact comparison of two scaled integers: the one with fewer decimal places is brought to the
+// other's scale in a big integer, where no digit is lost.
+std::strong_ordering compareScaled(Scaled a, Scaled b)
+{
+    const int signA = a.numerator < 0 ? -1 : a.numerator > 0;
+    const int signB = b.numerator < 0 ? -1 : b.numerator > 0;
+    if (signA != signB || signA == 0)
+        return signA <=> signB;
+    const auto magnitude = [](Int128 v) { return v < 0 ? u128(-(v + 1)) + 1 : u128(v); };
+    Big left(magnitude(a.numerator));
+    Big right(magnitude(b.numerator));
+    for (int i = a.scale; i < b.scale; ++i)
+        left.multiply(10);
+    for (int i = b.scale; i < a.scale; ++i)
+        right.multiply(10);
+    const std::strong_ordering o = left <=> right;
+    return signA < 0 ? flip(o) : o;
+}
+
 std::string int128ToString(Int128 v)
 {
     if (v == 0)
@@ -181,6 +219,20 @@ std::partial_ordering FieldValue::compare(double x) const
                           [x](Decimal v) { return compareScaled(v.unscaled, v.scale, x); },
                       },
                       m_storage);
+}
+
+std::partial_ordering FieldValue::compare(const FieldValue& other) const
+{
+    if (isNull() || other.isNull())
+        return std::partial_ordering::unordered;
+    const std::optional<Scaled> a = scaled(m_storage);
+    const std::optional<Scaled> b = scaled(other.m_storage);
+    if (a && b)
+        return compareScaled(*a, *b);
+    // A Single or a Double is exactly a double: compared with it, nothing is rounded.
+    if (!b)
+        return compare(other.toDouble());
+    return 0 <=> other.compare(toDouble());
 }
 
 double FieldValue::toDouble() const

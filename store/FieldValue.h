@@ -36,6 +36,9 @@ class FieldValue
 
     // Exact comparison of the stored number with x; unordered for Null (and NaN).
     std::partial_ordering compare(double x) const;
+    // Exact comparison of two stored numbers of any types; unordered when either is Null (or
+    // NaN). Throws nothing but std::bad_alloc.
+    std::partial_ordering compare(const FieldValue& other) const;
     // The number converted to double (nearest); NaN for Null.
     double toDouble() const;
     // The number as text, for listings ("null" for Null).

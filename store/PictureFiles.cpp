@@ -91,6 +91,11 @@ void WriteFieldToFile(Field field, const std::string& fileName)
     copy(lead);
     for (long i = 0; i < full; ++i)
         copy(kChunk);
+    // A picture that can't be read to its end leaves an empty file: the load that follows then
+    // fails and is reported, where the part that was read would show as if it were the whole.
+    if (!ok)
+        while (::ftruncate(fd, 0) != 0 && errno == EINTR) {
+        }
     ::close(fd);
 }
 

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "Database.h"
+#include "Decimal.h"
 #include "Query.h"
 #include "StoreError.h"
 
@@ -14,9 +15,6 @@
 namespace store {
 
 namespace {
-
-using Int128 = FieldValue::Int128;
-__extension__ typedef unsigned __int128 UInt128;
 
 constexpr int kOffsetMask = 0x1fff;
 constexpr int kOleHeader = 12; // MDB_MEMO_OVERHEAD: length and flags, page/row pointer, unused
@@ -128,19 +126,12 @@ bool decodeNumber(int type, const unsigned char* p, int size, int scale, FieldVa
         return true;
     }
     case MDB_NUMERIC: {
-        // A sign byte, then a 128-bit magnitude as four little-endian 32-bit words, most
-        // significant word first (the layout libmdb's own formatter reads).
-        if (!need(17) || scale < 0 || scale > 28)
+        if (!need(17))
             return false;
-        UInt128 magnitude = 0;
-        for (int word = 0; word < 4; ++word)
-            magnitude = magnitude << 32 | le32(p + 1 + 4 * word);
-        if (magnitude >> 127)
+        const std::optional<FieldValue::Decimal> d = detail::decodeDecimal(p, scale);
+        if (!d)
             return false;
-        Int128 value = static_cast<Int128>(magnitude);
-        if (p[0] & 0x80)
-            value = -value;
-        out = FieldValue(FieldValue::Decimal{value, scale});
+        out = FieldValue(*d);
         return true;
     }
     default:
@@ -161,19 +152,15 @@ bool lessValue(const FieldValue& a, const FieldValue& b)
     const auto* cb = std::get_if<FieldValue::Currency>(&b.storage());
     if (ca && cb)
         return ca->tenThousandths < cb->tenThousandths;
-    return a.compare(b.toDouble()) == std::partial_ordering::less;
+    return a.compare(b) == std::partial_ordering::less;
 }
 
-// The where clause compares with a whole number. Integer columns compare exactly; for the others
-// the number goes through a double, so both directions are tested: the first alone would take
-// 2^53 as equal to 2^53 + 1.
+// The where clause compares with a whole number, exactly whatever the column's type.
 bool equalsInteger(const FieldValue& v, std::int64_t n)
 {
     if (const auto* i = std::get_if<std::int64_t>(&v.storage()))
         return *i == n;
-    return v.compare(static_cast<double>(n)) == std::partial_ordering::equivalent &&
-           FieldValue(FieldValue::Decimal{n, 0}).compare(v.toDouble()) ==
-               std::partial_ordering::equivalent;
+    return v.compare(FieldValue(n)) == std::partial_ordering::equivalent;
 }
 
 struct Column
@@ -423,7 +410,9 @@ void Recordset::Open(const std::string& query, Connection& connection, int, int)
             cell.null = false;
             cell.size = f.siz;
             if (isNumeric(column.type)) {
-                if (!decodeNumber(column.type, bytes, f.siz, column.mdb->col_scale, cell.value))
+                // libmdb 1.0 swaps the two bytes of a column definition: its col_scale holds the
+                // precision (byte 11) and its col_prec the scale (byte 12).
+                if (!decodeNumber(column.type, bytes, f.siz, column.mdb->col_prec, cell.value))
                     throw fail("the field " + column.name + " of table " + r.tableName +
                                " holds a malformed number");
             } else if (column.type == MDB_OLE) {

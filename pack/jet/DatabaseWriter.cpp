@@ -187,6 +187,10 @@ DatabaseWriter::TableId DatabaseWriter::addTable(const QString& name,
     for (const Table& t : d->tables)
         if (t.name.compare(name, Qt::CaseInsensitive) == 0)
             throw Error("table " + quoted(name) + " exists already");
+    for (const ColumnDef& c : columns)
+        if (c.type == ColumnType::Decimal &&
+            (c.precision < 1 || c.precision > 18 || c.scale > c.precision))
+            throw Error("column " + quoted(c.name) + ": a Decimal here has 1 to 18 digits");
     Table t = makeTable(name, std::move(columns), false);
     t.definitionPage = d->file.allocate();
     d->tables.push_back(std::move(t));

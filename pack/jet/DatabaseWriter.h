@@ -33,12 +33,16 @@ enum class ColumnType : std::uint8_t {
     Text = 0x0A,       // up to 255 characters, stored as UCS-2
     LongBinary = 0x0B, // "OLE Object"
     Memo = 0x0C,
+    Decimal = 0x10, // "Numeric": an exact decimal of `precision` digits, `scale` after the point
 };
 
 struct ColumnDef
 {
     QString name;
     ColumnType type;
+    // Decimal columns only; at most 18 digits here, so the unscaled value fits 64 bits.
+    std::uint8_t precision = 18;
+    std::uint8_t scale = 2;
 };
 
 class Error : public std::runtime_error
@@ -82,7 +86,8 @@ struct Null
 {
 };
 
-// One cell. Integers go to Boolean (0 or 1), Byte/Integer/Long, reals to Single/Double, a QDateTime
+// One cell. Integers go to Boolean (0 or 1), Byte/Integer/Long, reals to Single/Double, both to
+// Decimal (a real must have no more decimal places than the column's scale), a QDateTime
 // to DateTime, QByteArray to Binary, QString to Text and Memo, a LongValueSource to LongBinary and
 // Memo.
 using Value =

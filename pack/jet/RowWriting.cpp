@@ -133,6 +133,37 @@ QByteArray DatabaseWriter::State::encodeRow(Table& table, std::span<const Value>
             }
             break;
         }
+        case ColumnType::Decimal: {
+            // A sign byte, then the unscaled magnitude in 128 bits: four 32-bit words, the most
+            // significant first, each little-endian.
+            std::int64_t factor = 1;
+            for (int k = 0; k < c.def.scale; ++k)
+                factor *= 10;
+            std::int64_t limit = 1;
+            for (int k = 0; k < c.def.precision; ++k)
+                limit *= 10;
+            std::int64_t unscaled = 0;
+            if (const auto* r = std::get_if<double>(&v)) {
+                const double scaled = std::round(*r * double(factor));
+                if (!std::isfinite(*r) || scaled / double(factor) != *r)
+                    throw wrong("number with more decimal places than the column's scale");
+                if (std::fabs(scaled) >= double(limit))
+                    throw wrong("number out of range");
+                unscaled = static_cast<std::int64_t>(scaled);
+            } else if (const auto* n = std::get_if<std::int64_t>(&v)) {
+                if (*n <= -limit / factor || *n >= limit / factor)
+                    throw wrong("number out of range");
+                unscaled = *n * factor;
+            } else {
+                throw wrong("needs a number");
+            }
+            const auto magnitude =
+                unscaled < 0 ? std::uint64_t(0) - std::uint64_t(unscaled) : std::uint64_t(unscaled);
+            at[0] = static_cast<char>(unscaled < 0 ? 0x80 : 0x00);
+            put32(at + 9, static_cast<std::uint32_t>(magnitude >> 32));
+            put32(at + 13, static_cast<std::uint32_t>(magnitude));
+            break;
+        }
         case ColumnType::DateTime: {
             const auto* t = std::get_if<QDateTime>(&v);
             if (!t || !t->isValid())

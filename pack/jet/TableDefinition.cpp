@@ -98,7 +98,12 @@ void DatabaseWriter::State::writeDefinition(const Table& table)
         put16(e + 5, c->number);
         put16(e + 7, c->fixed ? 0 : c->varIndex);
         put16(e + 9, c->number);
-        put16(e + 11, kGeneralSortOrder);
+        if (c->def.type == ColumnType::Decimal) {
+            put8(e + 11, c->def.precision);
+            put8(e + 12, c->def.scale);
+        } else {
+            put16(e + 11, kGeneralSortOrder);
+        }
         unsigned flags = c->fixed ? 0x03 : 0x02; // fixed length; may be null
         if (table.system)
             flags |= c->def.type == ColumnType::Binary && c->def.name != "RmtInfoShort" &&

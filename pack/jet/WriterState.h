@@ -154,6 +154,8 @@ inline int fixedSize(ColumnType t)
     case ColumnType::Double:
     case ColumnType::DateTime:
         return 8;
+    case ColumnType::Decimal:
+        return 17;
     default:
         return 0;
     }

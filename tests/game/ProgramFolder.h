@@ -44,8 +44,14 @@ inline TestPair pairOf(int id, int level = 1, QColor colour = Qt::darkCyan)
 class ProgramFolder
 {
   public:
-    QString path() const { return m_dir.path(); }
-    QString file(const QString& name) const { return m_dir.filePath(name); }
+    ProgramFolder() = default;
+    // A program folder of this name inside the temporary one, for names that need testing.
+    explicit ProgramFolder(const QString& name) : m_path(m_dir.filePath(name))
+    {
+        QDir().mkpath(m_path);
+    }
+    QString path() const { return m_path; }
+    QString file(const QString& name) const { return m_path + "/" + name; }
 
     // Writes the pictures and the manifest, then builds dbImages.mdb with tavrello-pack.
     void addDatabase(const QList<TestPair>& pairs, const QString& coordinateType = "long")
@@ -54,13 +60,13 @@ class ProgramFolder
         for (const TestPair& pair : pairs) {
             const QString original = QStringLiteral("%1-original.png").arg(pair.id);
             const QString modified = QStringLiteral("%1-modified.png").arg(pair.id);
-            QFile out(m_dir.filePath(original));
+            QFile out(file(original));
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(pair.originalBytes ? *pair.originalBytes : drawn(pair.colour));
             out.close();
             QImage changed(450, 459, QImage::Format_RGB32);
             changed.fill(pair.colour.darker());
-            QVERIFY(changed.save(m_dir.filePath(modified)));
+            QVERIFY(changed.save(file(modified)));
             QJsonArray differences;
             for (const TestRect& r : pair.differences) {
                 const auto value = [](std::optional<double> v) {
@@ -79,16 +85,25 @@ class ProgramFolder
         }
         const QJsonObject manifest{
             {"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", list}};
-        QFile json(m_dir.filePath("manifest.json"));
+        QFile json(file("manifest.json"));
         QVERIFY(json.open(QIODevice::WriteOnly));
         json.write(QJsonDocument(manifest).toJson());
         json.close();
 
         QProcess pack;
         pack.start(TAVRELLO_PACK,
-                   {"build", json.fileName(), "-o", m_dir.filePath("dbImages.mdb"), "--force"});
+                   {"build", json.fileName(), "-o", file("dbImages.mdb"), "--force"});
         QVERIFY(pack.waitForFinished(60000));
         QVERIFY2(pack.exitCode() == 0, pack.readAllStandardError().constData());
+    }
+
+    // Gives dbImages.mdb the header of an Access 2010 (ACE) file. The two keep their pages alike,
+    // so the file stays whole; what changes is what a reader must accept.
+    void relabelAsAccess2010()
+    {
+        QFile f(file("dbImages.mdb"));
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(4));
+        QCOMPARE(f.write("Standard ACE DB\0\x03", 17), 17);
     }
 
     static QByteArray drawn(const QColor& colour)
@@ -104,4 +119,5 @@ class ProgramFolder
 
   private:
     QTemporaryDir m_dir;
+    QString m_path = m_dir.path();
 };

@@ -47,6 +47,47 @@ QByteArray hugePngHeader()
     return png;
 }
 
+// A JPEG of noise, which hardly compresses. Qt's JPEG reader draws what it gets of a cut-short
+// file, where its PNG reader refuses one.
+QByteArray noiseJpeg(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y, state >> 8);
+        }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 100);
+    return bytes;
+}
+
+// Points the chain of stored pieces of `picture` in the database past the end of the file, at the
+// piece that holds the picture's byte `at`: the value then reads up to that piece and no further.
+bool breakChainAt(const QString& database, const QByteArray& picture, qsizetype at)
+{
+    QFile f(database);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray file = f.readAll();
+    qsizetype pos = file.indexOf(picture.mid(at, 64));
+    if (pos < 0)
+        return false;
+    // Back to the start of the piece: each piece is a row that begins with the 4-byte pointer
+    // to the next one, followed by the picture's bytes.
+    while (at > 0 && file[pos - 1] == picture[at - 1]) {
+        --pos;
+        --at;
+    }
+    const char pastTheEnd[] = {0x00, char(0xff), char(0xff), 0x7f};
+    file.replace(pos - 4, 4, QByteArray(pastTheEnd, 4));
+    f.seek(0);
+    return f.write(file) == file.size();
+}
+
 } // namespace
 
 class GameTests : public QObject
@@ -180,6 +221,7 @@ class GameTests : public QObject
         QTest::newRow("integer") << "integer";
         QTest::newRow("single") << "single";
         QTest::newRow("double") << "double";
+        QTest::newRow("decimal") << "decimal";
     }
     void everyCoordinateTypeIsComparedAsANumber()
     {
@@ -360,18 +402,26 @@ class GameTests : public QObject
     void badPicturesGiveOneReportAndTheGameGoesOn_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("zero bytes") << QByteArray();
-        QTest::newRow("cut short") << ProgramFolder::drawn(Qt::red).left(200);
-        QTest::newRow("text") << QByteArray("this is not a picture\n");
-        QTest::newRow("40000 x 40000 png") << hugePngHeader();
+        QTest::addColumn<int>("brokenAt"); // where the stored picture breaks off; -1 whole
+        QTest::newRow("zero bytes") << QByteArray() << -1;
+        QTest::newRow("cut short") << ProgramFolder::drawn(Qt::red).left(200) << -1;
+        QTest::newRow("text") << QByteArray("this is not a picture\n") << -1;
+        QTest::newRow("40000 x 40000 png") << hugePngHeader() << -1;
+        // The first 100 000 bytes read, the next chunk doesn't.
+        QTest::newRow("broken past its first chunk") << noiseJpeg(400, 400) << 150000;
     }
     void badPicturesGiveOneReportAndTheGameGoesOn()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(int, brokenAt);
         ProgramFolder folder;
         TestPair pair;
         pair.originalBytes = bytes;
         folder.addDatabase({pair});
+        if (brokenAt >= 0) {
+            QVERIFY(bytes.size() > 200000);
+            QVERIFY(breakChainAt(folder.file("dbImages.mdb"), bytes, brokenAt));
+        }
         auto form = openWindow(folder);
         start(*form);
         QCOMPARE(shown.size(), 1);
@@ -382,6 +432,29 @@ class GameTests : public QObject
         QVERIFY(!form->Picture3->Picture().isNull());
         QVERIFY(!QFile::exists(folder.file("orig.jpg")));
         QVERIFY(!QFile::exists(folder.file("mod.jpg")));
+    }
+
+    void anyFolderAndEitherFileFormatPlays_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("ace");
+        QTest::newRow("semicolon") << "games;v2" << false;
+        QTest::newRow("double quote") << "games \"v2\"" << false;
+        QTest::newRow("both, and the key's own text") << "a\";Data Source=b" << false;
+        QTest::newRow("access 2010 file") << "games" << true;
+    }
+    void anyFolderAndEitherFileFormatPlays()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, ace);
+        ProgramFolder folder(name);
+        folder.addDatabase({TestPair{}});
+        if (ace)
+            folder.relabelAsAccess2010();
+        auto form = openWindow(folder);
+        start(*form);
+        solveDefaultPair(*form);
+        QCOMPARE(texts(), (QStringList{"You solve it in 0 second(s)", "End of the game."}));
     }
 
     void temporaryFilesAreGoneAfterEveryPairLoading()

@@ -133,6 +133,7 @@ void TestDamaged::damagedPicture()
     rs.MoveFirst();
     Field f = rs.Fields(field.toStdString());
     long total = 0;
+    bool broken = false;
     try {
         for (int i = 0; i < 1000; ++i) {
             const auto chunk = f.GetChunk(100000);
@@ -143,14 +144,16 @@ void TestDamaged::damagedPicture()
         QVERIFY(total <= f.ActualSize());
     } catch (const StoreError& e) {
         QVERIFY2(QString(e.what()).contains("damaged"), e.what());
+        broken = true;
     }
 
-    // The same value written to a file: nothing thrown, never more than the stated length.
+    // The same value written to a file: nothing thrown; a value that broke off leaves the file
+    // empty, so no part of it passes for a whole picture.
     rs.MoveFirst();
     const QString target = dir.filePath("orig.jpg");
     WriteFieldToFile(rs.Fields(field.toStdString()), target.toStdString());
     QVERIFY(QFileInfo::exists(target));
-    QVERIFY(QFileInfo(target).size() <= rs.Fields(field.toStdString()).ActualSize());
+    QCOMPARE(QFileInfo(target).size(), broken ? 0 : total);
     // The undamaged value of the same row still reads in full.
     const std::string other = field == "original_image" ? "modified_image" : "original_image";
     rs.MoveFirst();

@@ -42,6 +42,8 @@ class TestFieldValue : public QObject
   private slots:
     void compare_data();
     void compare();
+    void compareValues_data();
+    void compareValues();
     void text_data();
     void text();
     void toDouble_data();
@@ -96,6 +98,37 @@ void TestFieldValue::compare()
     QFETCH(double, x);
     QFETCH(int, expected);
     QCOMPARE(sign(value.compare(x)), expected);
+}
+
+// Two stored numbers, as order by and check compare them: exactly, also where their nearest
+// doubles are one and the same. Each row is also tried the other way round.
+void TestFieldValue::compareValues_data()
+{
+    QTest::addColumn<FieldValue>("a");
+    QTest::addColumn<FieldValue>("b");
+    QTest::addColumn<int>("expected"); // -1 less, 0 equal, 1 greater, 2 unordered
+    const FieldValue::Int128 e15 = 1'000'000'000'000'000;
+    QTest::newRow("decimals one hundredth apart past double precision")
+        << decimal(e15 * 100 + 1, 2) << decimal(e15 * 100, 2) << 1;
+    QTest::newRow("decimals of other scales, equal") << decimal(165000, 2) << decimal(1650, 0) << 0;
+    QTest::newRow("decimal against long")
+        << decimal(-16501, 1) << FieldValue(std::int64_t(-1650)) << -1;
+    QTest::newRow("currency against decimal of scale 28")
+        << currency(1) << decimal(FieldValue::Int128(1) << 90, 28) << -1;
+    QTest::newRow("long beyond double precision against double")
+        << FieldValue(std::int64_t(9007199254740993)) << FieldValue(9007199254740992.0) << 1;
+    QTest::newRow("decimal against single") << decimal(1, 1) << FieldValue(0.1f) << -1;
+    QTest::newRow("signs") << decimal(-1, 0) << currency(0) << -1;
+    QTest::newRow("null") << FieldValue() << decimal(0, 0) << 2;
+}
+
+void TestFieldValue::compareValues()
+{
+    QFETCH(FieldValue, a);
+    QFETCH(FieldValue, b);
+    QFETCH(int, expected);
+    QCOMPARE(sign(a.compare(b)), expected);
+    QCOMPARE(sign(b.compare(a)), expected == 2 ? 2 : -expected);
 }
 
 void TestFieldValue::text_data()

@@ -56,6 +56,8 @@ class TestJetRead : public QObject
 
   private slots:
     void connectionState();
+    void connectionStrings_data();
+    void connectionStrings();
     void openFailures_data();
     void openFailures();
     void queryFailures_data();
@@ -87,11 +89,41 @@ void TestJetRead::connectionState()
     QVERIFY_THROWS_EXCEPTION(StoreError, c.Close());
     c.Open(connectionString(dir.path())); // a closed connection opens again
     QCOMPARE(c.State(), 1);
-    // The string the game opens its database with, to the letter.
-    QCOMPARE(
-        store::connectionStringFor("/home/ann/tavrello/dbImages.mdb"),
-        std::string("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/home/ann/tavrello/dbImages.mdb;"
-                    "JET OLEDB:Database Password="));
+}
+
+void TestJetRead::connectionStrings_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("text"); // the string the game opens its database with
+    const QString head = "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=";
+    const QString tail = ";JET OLEDB:Database Password=";
+    QTest::newRow("plain") << "/home/ann/tavrello/dbImages.mdb"
+                           << head + "/home/ann/tavrello/dbImages.mdb" + tail;
+    QTest::newRow("blanks, '=' and a single quote")
+        << "/home/ann/my games=2 'x'/dbImages.mdb"
+        << head + "/home/ann/my games=2 'x'/dbImages.mdb" + tail;
+    QTest::newRow("semicolon") << "/home/ann/games;v2/dbImages.mdb"
+                               << head + "\"/home/ann/games;v2/dbImages.mdb\"" + tail;
+    QTest::newRow("double quotes")
+        << "/home/ann/\"v2\"/dbImages.mdb" << head + "\"/home/ann/\"\"v2\"\"/dbImages.mdb\"" + tail;
+    QTest::newRow("the key's own text") << "/x;Data Source=/y\";/dbImages.mdb"
+                                        << head + "\"/x;Data Source=/y\"\";/dbImages.mdb\"" + tail;
+}
+
+// The string is built to the letter, and opening it names the same file again.
+void TestJetRead::connectionStrings()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromStdString(connectionStringFor(path.toStdString())), text);
+    Connection c;
+    try {
+        c.Open(text.toStdString());
+        QFAIL("Open did not throw");
+    } catch (const StoreError& e) {
+        QCOMPARE(QString(e.what()), "The database file " + path + " was not found.");
+    }
+    QCOMPARE(QString::fromStdString(c.dataSource()), path);
 }
 
 void TestJetRead::openFailures_data()
@@ -106,6 +138,10 @@ void TestJetRead::openFailures_data()
         << "not a Jet";
     QTest::newRow("empty file") << QByteArray("") << QString("<empty>") << "not a Jet";
     QTest::newRow("no data source") << QByteArray() << QString("<no source>") << "Data Source";
+    QTest::newRow("password on a jet 4 file")
+        << QByteArray() << mdbReaderFile("password/V2000_with-password.mdb") << "by a password";
+    QTest::newRow("password on an access 2010 file")
+        << QByteArray() << mdbReaderFile("password/V2010_with-password.accdb") << "by a password";
 
     if (!haveJetTestData()) {
         qInfo("rows made from Northwind skipped: the Access files of TAVRELLO_JET_TESTDATA are "
@@ -115,8 +151,16 @@ void TestJetRead::openFailures_data()
     QFile nw(sharedJet("northwind-jet4.mdb"));
     QVERIFY(nw.open(QIODevice::ReadOnly));
     const QByteArray northwind = nw.readAll();
-    QTest::newRow("access 2007 file")
-        << QByteArray() << sharedJet("ASampleDatabase.accdb") << "2007";
+    // Bytes 0x3e on hold the page key and the password under a fixed RC4 stream, so flipping a
+    // stored bit sets one of theirs.
+    QByteArray encrypted = northwind;
+    encrypted[0x3e] = char(encrypted[0x3e] ^ 0x10);
+    QTest::newRow("encrypted jet 4 file") << encrypted << QString() << "is encrypted";
+    QFile nw3(sharedJet("northwind-jet3.mdb"));
+    QVERIFY(nw3.open(QIODevice::ReadOnly));
+    QByteArray password3 = nw3.readAll();
+    password3[0x42 + 19] = char(password3[0x42 + 19] ^ 0x01);
+    QTest::newRow("password on a jet 3 file") << password3 << QString() << "password";
     QTest::newRow("truncated mid-page") << northwind.left(1000000) << QString() << "damaged";
     QTest::newRow("truncated to two pages") << northwind.left(8192) << QString() << "damaged";
     QByteArray badVersion = northwind;
