@@ -166,6 +166,8 @@ class AuthoringTests : public QObject
                                      << "";
         QTest::newRow("a fair pair in JPEG") << "jpeg"
                                              << "";
+        QTest::newRow("a fair pair with an edge inside a pixel") << "midpixel"
+                                                                 << "";
         QTest::newRow("a duplicate id") << "duplicate"
                                         << "error: id ";
         QTest::newRow("a Null coordinate") << "null"
@@ -272,8 +274,10 @@ class AuthoringTests : public QObject
         }
         if (fault == "overlap")
             setCorner(1, "x1", 50 * 15);
+        if (fault == "midpixel") // inside the first changed pixel column, which spans 15 twips
+            setCorner(0, "x1", (kSquares[0].left() - 1) * 15 + 7);
         if (fault == "x1>x2" || fault == "y1>y2" || fault == "null" || fault == "outside" ||
-            fault == "overlap")
+            fault == "overlap" || fault == "midpixel")
             p["differences"] = d;
         author.add(p);
 
