@@ -49,14 +49,14 @@ QColor colourOf(PairView::Mark mark)
 
 PairView::PairView(QWidget* parent) : QWidget(parent)
 {
-    setFixedSize(pack::kBoxWidth, pack::kBoxHeight);
+    setFixedSize(format::kPictureWidth, format::kPictureHeight);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
 }
 
 QSize PairView::sizeHint() const
 {
-    return {pack::kBoxWidth, pack::kBoxHeight};
+    return {format::kPictureWidth, format::kPictureHeight};
 }
 
 void PairView::setPicture(const QImage& picture)
@@ -167,8 +167,8 @@ int PairView::differenceAt(const QPointF& p) const
 
 pack::Difference PairView::dragged(const QPointF& p) const
 {
-    const int w = pack::kBoxWidth;
-    const int h = pack::kBoxHeight;
+    const int w = format::kPictureWidth;
+    const int h = format::kPictureHeight;
     pack::Difference d;
     switch (m_drag) {
     case Drag::Draw: {

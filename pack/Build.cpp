@@ -179,7 +179,7 @@ BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool 
         columns.push_back({names[i], type});
     }
     try {
-        const auto table = writer.addTable(kImagesTable, std::move(columns));
+        const auto table = writer.addTable(format::kTable, std::move(columns));
         const bool whole = manifest.coordinateType == CoordinateType::Long ||
                            manifest.coordinateType == CoordinateType::Integer;
         std::vector<jet::Value> row;

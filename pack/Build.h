@@ -16,8 +16,7 @@ struct BuildResult
     qint64 bytes = 0;
 };
 
-// The table the game reads, and its columns in order.
-inline constexpr const char* kImagesTable = format::kTable;
+// The columns of the table the game reads (format::kTable), in order.
 QStringList imageColumnNames();
 
 // Told after each pair is written: pairs written so far, pairs in all.

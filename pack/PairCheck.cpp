@@ -230,23 +230,23 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
     }
     const int w = original.width();
     const int h = original.height();
-    if (w > kBoxWidth || h > kBoxHeight)
+    if (w > format::kPictureWidth || h > format::kPictureHeight)
         findings.push_back({Finding::Warning,
                             QStringLiteral("the pictures (%1 x %2) are larger than the picture box "
                                            "(%3 x %4) and are cut off")
                                 .arg(w)
                                 .arg(h)
-                                .arg(kBoxWidth)
-                                .arg(kBoxHeight)});
-    else if (w < kBoxWidth / 2 || h < kBoxHeight / 2)
+                                .arg(format::kPictureWidth)
+                                .arg(format::kPictureHeight)});
+    else if (w < format::kPictureWidth / 2 || h < format::kPictureHeight / 2)
         findings.push_back(
             {Finding::Warning,
              QStringLiteral("the pictures (%1 x %2) fill less than half the picture box "
                             "(%3 x %4)")
                  .arg(w)
                  .arg(h)
-                 .arg(kBoxWidth)
-                 .arg(kBoxHeight)});
+                 .arg(format::kPictureWidth)
+                 .arg(format::kPictureHeight)});
 
     const QRect picture(0, 0, w, h);
     std::vector<QRect> areas;

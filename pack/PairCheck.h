@@ -17,10 +17,6 @@
 
 namespace pack {
 
-// The inner size of a picture box on screen, in pixels.
-inline constexpr int kBoxWidth = format::kPictureWidth;
-inline constexpr int kBoxHeight = format::kPictureHeight;
-
 struct Finding
 {
     enum Severity { Error, Warning };
