@@ -101,27 +101,6 @@ class Form1LayoutTests : public QObject
         }
     }
 
-    void tabOrderRunsHardMediumEasyThenTheButton()
-    {
-        Form1 form(QDir::tempPath());
-        const auto nextTabStop = [](QWidget* w) {
-            do
-                w = w->nextInFocusChain();
-            while (!(w->focusPolicy() & Qt::TabFocus));
-            return w;
-        };
-        QCOMPARE(nextTabStop(form.Option3), static_cast<QWidget*>(form.Option2));
-        QCOMPARE(nextTabStop(form.Option2), static_cast<QWidget*>(form.Option1));
-        QCOMPARE(nextTabStop(form.Option1), static_cast<QWidget*>(form.PushButton1));
-    }
-
-    void theLabelLiesBeneathTheButton()
-    {
-        Form1 form(QDir::tempPath());
-        const QObjectList children = form.children();
-        QVERIFY(children.indexOf(form.Label1) < children.indexOf(form.PushButton1));
-    }
-
     void aMarkerReachingPastItsBoxIsCutOffAtTheEdge()
     {
         Form1 form(QDir::tempPath());
@@ -141,41 +120,6 @@ class Form1LayoutTests : public QObject
         const QPoint inside =
             form.Picture2->inner()->mapTo(&form, marker->geometry().topLeft() + QPoint(0, 5));
         QCOMPARE(shot.pixelColor(inside), QColor(Qt::red));
-    }
-
-    void readingAMarkersLeftBackGivesWhatWasWritten()
-    {
-        Form1 form(QDir::tempPath());
-        form.Shape1[1]->setLeft(1234.5f);
-        QCOMPARE(form.Shape1[1]->Left(), 1234.5f);
-        form.Shape1[1]->setWidth(0.25f);
-        QCOMPARE(form.Shape1[1]->Width(), 0.25f);
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, form.Shape1[1]->setWidth(-1));
-    }
-
-    void theClockTicksOnlyWhileEnabledWithAnInterval_data()
-    {
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<bool>("ticks");
-        QTest::newRow("enabled with interval 0") << true << 0 << false;
-        QTest::newRow("disabled with interval 20") << false << 20 << false;
-        QTest::newRow("enabled with interval 20") << true << 20 << true;
-    }
-    void theClockTicksOnlyWhileEnabledWithAnInterval()
-    {
-        QFETCH(bool, enabled);
-        QFETCH(int, interval);
-        QFETCH(bool, ticks);
-        Form1 form(QDir::tempPath());
-        form.Timer1->setEnabled(enabled);
-        form.Timer1->setInterval(interval);
-        QTest::qWait(150);
-        QCOMPARE(form.secondsElapsed() > 0, ticks);
-        form.Timer1->setEnabled(false);
-        const int stopped = form.secondsElapsed();
-        QTest::qWait(80);
-        QCOMPARE(form.secondsElapsed(), stopped);
     }
 
     void aPendingPressRunsBeforeTheTickAdds()

@@ -180,80 +180,44 @@ class GameTests : public QObject
         support::setProgramEndHandler({});
     }
 
-    // Where exactly a press hits is the rules' test; here, that a hit shows both markers over
-    // the difference and a miss shows none.
-    void pressesOnTheEdgesHitAndOneTwipOutsideMisses_data()
+    // Where exactly a press hits is the rules' test; here, that a real press with any button,
+    // Shift held or not, shows both markers over the difference on a hit and none on a miss.
+    void aPressShowsBothMarkersOnAHitAndNoneOnAMiss_data()
     {
-        QTest::addColumn<float>("x");
-        QTest::addColumn<float>("y");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
         QTest::addColumn<bool>("hit");
-        QTest::newRow("left bottom corner") << 150.f << 450.f << true;
-        QTest::newRow("one twip right") << 601.f << 400.f << false;
+        const Qt::KeyboardModifiers none = Qt::NoModifier;
+        QTest::newRow("left bottom corner") << 150 << 450 << Qt::LeftButton << none << true;
+        QTest::newRow("one pixel right") << 615 << 400 << Qt::LeftButton << none << false;
+        QTest::newRow("right with shift")
+            << 150 << 300 << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
+        QTest::newRow("middle with shift")
+            << 150 << 300 << Qt::MiddleButton << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
     }
-    void pressesOnTheEdgesHitAndOneTwipOutsideMisses()
+    void aPressShowsBothMarkersOnAHitAndNoneOnAMiss()
     {
-        QFETCH(float, x);
-        QFETCH(float, y);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
         QFETCH(bool, hit);
         ProgramFolder folder;
         folder.addDatabase({TestPair{}});
         auto form = openWindow(folder);
         start(*form);
-        form->Picture2_MouseDown(1, 0, x, y);
-        QCOMPARE(form->Shape1[0]->Visible(), hit);
-        QCOMPARE(form->Shape2[0]->Visible(), hit);
+        press(*form, x, y, button, modifiers);
         QCOMPARE(visibleMarkers(*form), hit ? 2 : 0);
         if (hit) {
             for (const game::ShapeMarker* m : {form->Shape1[0], form->Shape2[0]}) {
-                QCOMPARE(m->Left(), 150.f);
-                QCOMPARE(m->Top(), 300.f);
-                QCOMPARE(m->Width(), 450.f);
-                QCOMPARE(m->Height(), 150.f);
+                QVERIFY(m->Visible());
+                QCOMPARE(QRectF(m->Left(), m->Top(), m->Width(), m->Height()),
+                         QRectF(150, 300, 450, 150));
             }
         }
         QVERIFY(shown.isEmpty());
-    }
-
-    void everyCoordinateTypeIsComparedAsANumber_data()
-    {
-        QTest::addColumn<QString>("type");
-        QTest::newRow("long") << "long";
-        QTest::newRow("integer") << "integer";
-        QTest::newRow("single") << "single";
-        QTest::newRow("double") << "double";
-        QTest::newRow("decimal") << "decimal";
-    }
-    void everyCoordinateTypeIsComparedAsANumber()
-    {
-        QFETCH(QString, type);
-        ProgramFolder folder;
-        folder.addDatabase({TestPair{}}, type);
-        auto form = openWindow(folder);
-        start(*form);
-        form->Picture2_MouseDown(1, 0, 601, 300);
-        QVERIFY(!form->Shape1[0]->Visible());
-        form->Picture2_MouseDown(1, 0, 600, 450);
-        QVERIFY(form->Shape1[0]->Visible());
-        QCOMPARE(form->Shape2[0]->Width(), 450.f);
-        QVERIFY(shown.isEmpty());
-    }
-
-    void anyButtonWithShiftCountsAsAPress_data()
-    {
-        QTest::addColumn<Qt::MouseButton>("button");
-        QTest::newRow("right with shift") << Qt::RightButton;
-        QTest::newRow("middle with shift") << Qt::MiddleButton;
-        QTest::newRow("left with shift") << Qt::LeftButton;
-    }
-    void anyButtonWithShiftCountsAsAPress()
-    {
-        QFETCH(Qt::MouseButton, button);
-        ProgramFolder folder;
-        folder.addDatabase({TestPair{}});
-        auto form = openWindow(folder);
-        start(*form);
-        press(*form, 150, 300, button, Qt::ShiftModifier);
-        QVERIFY(form->Shape1[0]->Visible());
     }
 
     void overlappingRectanglesAreFoundInOnePress()
@@ -382,24 +346,6 @@ class GameTests : public QObject
         verifyIdle(*form);
     }
 
-    void nullCoordinatesNeverHit()
-    {
-        ProgramFolder folder;
-        TestPair pair;
-        pair.differences[0].x2 = std::nullopt;
-        folder.addDatabase({pair});
-        auto form = openWindow(folder);
-        start(*form);
-        press(*form, 300, 375);
-        press(*form, 1125, 1350);
-        press(*form, 3225, 375);
-        press(*form, 4950, 4800);
-        QVERIFY(!form->Shape1[0]->Visible());
-        QCOMPARE(visibleMarkers(*form), 6);
-        QVERIFY(shown.isEmpty());
-        QVERIFY(form->gameRunning());
-    }
-
     void badPicturesGiveOneReportAndTheGameGoesOn_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -456,24 +402,6 @@ class GameTests : public QObject
         start(*form);
         solveDefaultPair(*form);
         QCOMPARE(texts(), (QStringList{"You solve it in 0 second(s)", "End of the game."}));
-    }
-
-    void temporaryFilesAreGoneAfterEveryPairLoading()
-    {
-        ProgramFolder folder;
-        folder.addDatabase({pairOf(1, 1, Qt::darkCyan), pairOf(2, 1, Qt::darkCyan)});
-        QFile leftover(folder.file("orig.jpg"));
-        QVERIFY(leftover.open(QIODevice::WriteOnly));
-        leftover.write(QByteArray(2'000'000, 'x'));
-        leftover.close();
-        auto form = openWindow(folder);
-        start(*form);
-        QVERIFY(shown.isEmpty());
-        QVERIFY(!QFile::exists(folder.file("orig.jpg")));
-        solveDefaultPair(*form);
-        QVERIFY(!QFile::exists(folder.file("orig.jpg")));
-        QVERIFY(!QFile::exists(folder.file("mod.jpg")));
-        QCOMPARE(texts(), QStringList{"You solve it in 0 second(s)"});
     }
 
     void endGameInTheMiddleCountsTheMarkersFound()
@@ -589,8 +517,6 @@ class GameTests : public QObject
         QTest::mouseMove(form->PushButton1, QPoint(100, 10));
         QCOMPARE(form->MousePointer(), 99);
         QCOMPARE(form->cursor().shape(), Qt::BitmapCursor);
-        QTest::mouseMove(form->Picture2->inner(), QPoint(100, 100)); // not handled: mode stays
-        QCOMPARE(form->MousePointer(), 99);
         QTest::mouseMove(form->Option2, QPoint(5, 5)); // inside the frame, over an option: stays
         QCOMPARE(form->MousePointer(), 99);
         QTest::mouseMove(form->Frame1, QPoint(600, 30));
@@ -598,10 +524,6 @@ class GameTests : public QObject
         QTest::mouseMove(form->PushButton1, QPoint(100, 10));
         QTest::mouseMove(form.get(), QPoint(940, 580)); // the window's own surface
         QCOMPARE(form->MousePointer(), 0);
-
-        form->setMousePointer(11);
-        QTest::mouseMove(form->PushButton1, QPoint(50, 10));
-        QCOMPARE(form->MousePointer(), 11);
     }
 
     void aCursorFileThatIsNoCursorIsReportedOnce()
