@@ -323,7 +323,6 @@ void TestJetRead::whereAndOrder()
     c.Open(connectionString(dir.path()));
     Recordset rs;
     rs.setCursorLocation(3);
-    QCOMPARE(rs.CursorLocation(), 3);
     rs.Open("SELECT * FROM products WHERE categoryid = 2 ORDER BY UnitPrice", c, 3, 3);
     int count = 0;
     std::optional<FieldValue> last;
