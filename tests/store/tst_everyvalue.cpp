@@ -56,22 +56,6 @@ QString difference(Field field, const QString& type, const QJsonValue& expected)
     return same ? QString() : text + " (" + QString::fromStdString(field.TypeName()) + ")";
 }
 
-QStringList names(const std::vector<std::string>& list)
-{
-    QStringList out;
-    for (const std::string& name : list)
-        out << QString::fromStdString(name);
-    return out;
-}
-
-QStringList names(const QJsonArray& list) // of tables or columns
-{
-    QStringList out;
-    for (const QJsonValue& v : list)
-        out << v["name"].toString();
-    return out;
-}
-
 } // namespace
 
 class TestEveryValue : public QObject
@@ -128,14 +112,12 @@ void TestEveryValue::sameAsMdbReader()
     QVERIFY(installAs(dir, file));
     Connection c;
     c.Open(connectionString(dir.path()));
-    QCOMPARE(names(c.tableNames()), names(tables));
     int values = 0;
     for (const QJsonValue& t : tables) {
         const QString table = t["name"].toString();
         Recordset rs;
         rs.Open("select * from [" + table.toStdString() + "]", c, kStaticCursor, kOptimisticLock);
         const QJsonArray columns = t["columns"].toArray();
-        QCOMPARE(names(rs.fieldNames()), names(columns));
         const QJsonArray rows = t["rows"].toArray();
         qsizetype row = 0;
         for (; !rs.Eof(); rs.MoveNext(), ++row) {

@@ -171,8 +171,6 @@ void TestQueries::queries_data()
     row("unknown table", "long", "select * from Products", "", "no table named Products");
     row("unknown where field", "long", "select * from tblImages where lvl=1", "",
         "no field named lvl");
-    row("unknown order field", "long", "select * from tblImages order by idx", "",
-        "no field named idx");
     row("picture where field", "long", "select * from tblImages where original_image=1", "",
         "picture");
     row("text where field", "northwind", "select * from Products where ProductName=1", "", "text");
