@@ -23,10 +23,11 @@ struct Query
 Query parseQuery(const std::string& text);
 
 // Whether a row whose where field holds `value` is in the result: the where clause compares with
-// a whole number, exactly whatever the column's type. Throws nothing.
+// a whole number, exactly whatever the column's type. Throws nothing but std::bad_alloc.
 bool matchesWhere(const FieldValue& value, std::int64_t wanted);
 
-// The order of order by: ascending, Null before every number as in Access. Throws nothing.
+// The order of order by: ascending, Null before every number as in Access. Throws nothing but
+// std::bad_alloc.
 bool orderedBefore(const FieldValue& a, const FieldValue& b);
 
 } // namespace store::detail

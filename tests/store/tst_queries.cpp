@@ -167,6 +167,8 @@ void TestQueries::queries_data()
     row("other comparison", "long", "select * from tblImages where level>1", "", "can't be run");
     row("text comparison", "long", "select * from tblImages where level='1'", "", "can't be run");
     row("fraction", "long", "select * from tblImages where level=1.5", "", "can't be run");
+    row("a number run on by letters", "long", "select * from tblImages where level=1e3", "",
+        "not a whole number");
     row("descending", "long", "select * from tblImages order by id desc", "", "desc");
     row("unknown table", "long", "select * from Products", "", "no table named Products");
     row("unknown where field", "long", "select * from tblImages where lvl=1", "",
