@@ -40,14 +40,6 @@ QuietLibrary::~QuietLibrary()
     std::free(m_buffer);
 }
 
-std::string QuietLibrary::text()
-{
-    if (!m_sink)
-        return {};
-    std::fflush(m_sink);
-    return std::string(m_buffer ? m_buffer : "", m_size);
-}
-
 Database::~Database()
 {
     if (mdb) {
@@ -340,12 +332,10 @@ void Connection::Open(const std::string& connectionString)
     detail::QuietLibrary quiet;
     db->mdb = mdb_open(absolute.c_str(), MDB_NOFLAGS);
     if (!db->mdb) {
-        db->lastLibraryMessage = quiet.text();
         throw StoreError(detail::damaged(path, "it can't be opened as a Jet database"));
     }
     // The catalog is read once; reading it again would free the entries that open tables point to.
     if (!detail::readCatalog(db->mdb)) {
-        db->lastLibraryMessage = quiet.text();
         throw StoreError(detail::damaged(path, "its table of contents can't be read"));
     }
     db->open = true;

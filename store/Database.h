@@ -12,9 +12,9 @@ namespace store::detail {
 
 // libmdb reports problems with fprintf(stderr, ...) and then returns NULL or 0, and on some
 // damaged files dumps page bytes to stdout. While one of these guards lives, the C library's
-// stdout and stderr streams point at a memory buffer instead, so those lines can be kept for
-// diagnosis rather than printed. The game is single-threaded around the store, as
-// libmdb requires anyway.
+// stdout and stderr streams point at a memory buffer instead, which is dropped unread: a failure
+// reaches the player as the StoreError that follows it, in words a player can act on.
+// The game is single-threaded around the store, as libmdb requires anyway.
 class QuietLibrary
 {
   public:
@@ -22,9 +22,6 @@ class QuietLibrary
     ~QuietLibrary();
     QuietLibrary(const QuietLibrary&) = delete;
     QuietLibrary& operator=(const QuietLibrary&) = delete;
-
-    // What libmdb printed so far while this guard lived.
-    std::string text();
 
   private:
     FILE* m_savedOut = nullptr;
@@ -50,7 +47,6 @@ struct Database
     bool jet3 = false;
     unsigned pageSize = 0;
     unsigned long pageCount = 0;
-    std::string lastLibraryMessage;
 };
 
 // The sentence for a damaged file, used by everything that finds the damage.

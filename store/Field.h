@@ -15,9 +15,13 @@ namespace store {
 class Field
 {
   public:
+    // The column's name; empty for a handle of no record set. Throws nothing.
     const std::string& name() const;
 
-    // Null, or the number as stored. Throws StoreError for a binary column or an invalid handle.
+    // Each of these throws StoreError for an invalid handle (see above), one of no record set,
+    // and one taken where there is no current row.
+
+    // Null, or the number as stored. Also throws StoreError for a column that holds no number.
     FieldValue Value() const;
     // True when the current row holds no value in this field (numbers and pictures alike).
     bool IsNull() const;
@@ -28,11 +32,15 @@ class Field
     long ActualSize() const;
     // The next up to n bytes of a binary value, continuing where the previous call stopped;
     // fewer at the end, none past it. Never holds more than about one chunk of the value.
+    // Also throws StoreError for a column that holds no picture, a closed connection and a
+    // damaged value.
     std::vector<unsigned char> GetChunk(long n);
 
   private:
     friend class Recordset;
     struct Impl;
+    // The shared state; throws StoreError for a handle that never belonged to a record set.
+    Impl& impl() const;
     std::shared_ptr<Impl> d;
 };
 

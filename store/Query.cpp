@@ -130,4 +130,27 @@ Query parseQuery(const std::string& text)
     return q;
 }
 
+bool matchesWhere(const FieldValue& value, std::int64_t wanted)
+{
+    if (const auto* i = std::get_if<std::int64_t>(&value.storage()))
+        return *i == wanted;
+    return value.compare(FieldValue(wanted)) == std::partial_ordering::equivalent;
+}
+
+bool orderedBefore(const FieldValue& a, const FieldValue& b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && !b.isNull();
+    // The integer types and Currency, which nearly every key is, compare without conversion.
+    const auto* ia = std::get_if<std::int64_t>(&a.storage());
+    const auto* ib = std::get_if<std::int64_t>(&b.storage());
+    if (ia && ib)
+        return *ia < *ib;
+    const auto* ca = std::get_if<FieldValue::Currency>(&a.storage());
+    const auto* cb = std::get_if<FieldValue::Currency>(&b.storage());
+    if (ca && cb)
+        return ca->tenThousandths < cb->tenThousandths;
+    return a.compare(b) == std::partial_ordering::less;
+}
+
 } // namespace store::detail

@@ -18,8 +18,8 @@ inline void readQuery(store::Connection& connection, const std::string& query)
 {
     try {
         store::Recordset rs;
-        rs.setCursorLocation(3);
-        rs.Open(query, connection, 3, 3);
+        rs.setCursorLocation(store::kClientCursor);
+        rs.Open(query, connection, store::kStaticCursor, store::kOptimisticLock);
         if (!rs.Eof())
             rs.MoveFirst();
         while (!rs.Eof()) {
