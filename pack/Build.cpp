@@ -245,7 +245,7 @@ int runBuild(const QStringList& arguments)
     const QString manifest = args.operands()[0];
     const QString output = args.value("output");
     if (output.isEmpty())
-        return usageError("build: where to? give -o OUT.mdb");
+        args.refuse("where to? give -o OUT.mdb");
     const bool force = args.isSet("force");
 
     QDateTime created;
@@ -253,7 +253,7 @@ int runBuild(const QStringList& arguments)
         bool ok = false;
         const qint64 seconds = epoch.toLongLong(&ok);
         if (!ok)
-            return usageError("SOURCE_DATE_EPOCH is not a number of seconds");
+            throw InputError("SOURCE_DATE_EPOCH", "is not a number of seconds");
         created = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
     }
     const BuildResult result = buildDatabase(readManifest(manifest), output, force, created);
