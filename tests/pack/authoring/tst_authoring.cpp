@@ -300,9 +300,13 @@ class AuthoringTests : public QObject
         for (const QString& name : QDir(out.path()).entryList({"*.jpg", "*.png", "manifest.json"}))
             QVERIFY2(contents(out.filePath(name)) == contents(again.filePath(name)),
                      qPrintable(name));
+        QFile mine(again.filePath("9-original.jpg"));
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+        mine.close();
         const packtest::Run refused = runPack({"extract", second, "--dir", again.path()});
         QVERIFY2(refused.exitCode == 2 && refused.err.contains("already exists"),
                  refused.err.constData());
+        QCOMPARE(contents(again.filePath("9-original.jpg")), QByteArray("mine"));
         QCOMPARE(runPack({"extract", second, "--dir", again.path(), "--force"}).exitCode, 0);
     }
 
