@@ -15,13 +15,19 @@ namespace generate {
 
 namespace {
 
-const char* const kHelp =
-    "Usage: tavrello-pack generate PHOTO --level N --out DIR [--seed S] [--id I]\n\n"
-    "Makes a pair from PHOTO: fits it to the 450 x 459 picture box, changes it in four\n"
-    "places (large changes at level 1, small ones at level 3), and writes\n"
-    "DIR/<id>-original.jpg, DIR/<id>-modified.jpg and the pair's entry in\n"
-    "DIR/manifest.json, which 'tavrello-pack build' reads. The same photo, level and\n"
-    "seed (default 1) give the same pair; the id defaults to the next free one.\n";
+// The picture box's size comes from the pair table's format, like every other use of it.
+QString help()
+{
+    return QStringLiteral(
+               "Usage: tavrello-pack generate PHOTO --level N --out DIR [--seed S] [--id I]\n\n"
+               "Makes a pair from PHOTO: fits it to the %1 x %2 picture box, changes it in four\n"
+               "places (large changes at level 1, small ones at level 3), and writes\n"
+               "DIR/<id>-original.jpg, DIR/<id>-modified.jpg and the pair's entry in\n"
+               "DIR/manifest.json, which 'tavrello-pack build' reads. The same photo, level and\n"
+               "seed (default 1) give the same pair; the id defaults to the next free one.\n")
+        .arg(format::kPictureWidth)
+        .arg(format::kPictureHeight);
+}
 
 QString manifestPath(const QString& dir)
 {
@@ -133,7 +139,7 @@ int generateCommand(const QStringList& arguments)
 {
     const std::optional<Options> options = parse(arguments);
     if (!options) {
-        pack::printOut(kHelp);
+        pack::printOut(help());
         return 0;
     }
     const QString& photo = options->photo;
