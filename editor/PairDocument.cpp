@@ -1,11 +1,11 @@
 #include "PairDocument.h"
 
+#include "AtomicFile.h"
 #include "Extract.h"
 #include "InputError.h"
 #include "StoredPairs.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
@@ -32,9 +32,7 @@ QString freePictureName(const QDir& folder, qint32 id, const char* which, const 
 QString writeLoosePicture(const QDir& folder, qint32 id, const char* which, const QByteArray& bytes)
 {
     const QString path = freePictureName(folder, id, which, bytes);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
-        throw pack::InputError(path, "can't be written: " + file.errorString());
+    pack::writeWholeFile(path, bytes, false);
     return path;
 }
 

@@ -12,7 +12,7 @@
 namespace editor {
 namespace {
 
-constexpr double kTwips = pack::kTwipsPerPixel;
+constexpr double kTwips = format::kTwipsPerPixel;
 // How near an edge of the selected difference (in pixels) a press grabs it for resizing.
 constexpr double kGrab = 4;
 // A press that moves less than this (in pixels) is a click, not a drag.

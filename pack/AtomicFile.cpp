@@ -69,7 +69,7 @@ AtomicFile::AtomicFile(const QString& path, bool replace) : m_path(path), m_repl
         throw InputError(path, "is a folder");
     if (info.exists() || info.isSymLink()) {
         if (!replace)
-            throw InputError(path, "exists already (use --force to replace it)");
+            throw InputError(path, "already exists (use --force to replace it)");
     }
     m_temporary = QFile::encodeName(
         QDir(info.absolutePath()).filePath(QStringLiteral(".%1.XXXXXX").arg(info.fileName())));
@@ -95,6 +95,20 @@ void AtomicFile::discard()
         m_fd = -1;
         ::unlink(m_temporary.constData());
         unwatch();
+    }
+}
+
+void AtomicFile::write(const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(m_fd, bytes.constData() + written,
+                                  static_cast<std::size_t>(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw std::runtime_error((m_path + ": cannot write: " + systemError()).toStdString());
+        written += n;
     }
 }
 
@@ -125,7 +139,7 @@ void AtomicFile::commit()
     if (result != 0) {
         if (errno == EEXIST) {
             discard();
-            throw InputError(m_path, "appeared while the database was being written; left alone");
+            throw InputError(m_path, "appeared while it was being written; left alone");
         }
         const QString why = systemError();
         discard();
@@ -134,6 +148,13 @@ void AtomicFile::commit()
     ::close(m_fd);
     m_fd = -1;
     unwatch();
+}
+
+void writeWholeFile(const QString& path, const QByteArray& bytes, bool replace)
+{
+    AtomicFile file(path, replace);
+    file.write(bytes);
+    file.commit();
 }
 
 } // namespace pack

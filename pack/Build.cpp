@@ -219,18 +219,24 @@ BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool 
 }
 
 namespace {
-const char* const kBuildHelp =
-    "Usage: tavrello-pack build MANIFEST.json -o OUT.mdb [--force]\n"
-    "\n"
-    "Writes the picture pairs listed in MANIFEST.json into a new Access (Jet 4) database,\n"
-    "table tblImages, in the order the manifest lists them. Picture paths are relative to\n"
-    "the manifest's folder. OUT.mdb appears only once it is complete.\n"
-    "\n"
-    "  -o, --output OUT.mdb  the database to write\n"
-    "      --force           replace OUT.mdb if it exists\n"
-    "  -h, --help            show this help\n"
-    "\n"
-    "Set SOURCE_DATE_EPOCH to fix the creation date and get the same bytes on every build.\n";
+QString buildHelp()
+{
+    return QStringLiteral(
+               "Usage: tavrello-pack build MANIFEST.json -o OUT.mdb [--force]\n"
+               "\n"
+               "Writes the picture pairs listed in MANIFEST.json into a new Access (Jet 4) "
+               "database,\n"
+               "table %1, in the order the manifest lists them. Picture paths are relative to\n"
+               "the manifest's folder. OUT.mdb appears only once it is complete.\n"
+               "\n"
+               "  -o, --output OUT.mdb  the database to write\n"
+               "      --force           replace OUT.mdb if it exists\n"
+               "  -h, --help            show this help\n"
+               "\n"
+               "Set SOURCE_DATE_EPOCH to fix the creation date and get the same bytes on every "
+               "build.\n")
+        .arg(QLatin1String(format::kTable));
+}
 } // namespace
 
 int runBuild(const QStringList& arguments)
@@ -239,13 +245,13 @@ int runBuild(const QStringList& arguments)
                           {{{"o", "output"}, "the database to write", "OUT.mdb"},
                            {"force", "replace OUT.mdb if it exists"}});
     if (!args.parse(arguments)) {
-        printOut(kBuildHelp);
+        printOut(buildHelp());
         return 0;
     }
     const QString manifest = args.operands()[0];
     const QString output = args.value("output");
     if (output.isEmpty())
-        return usageError("build: where to? give -o OUT.mdb");
+        args.refuse("where to? give -o OUT.mdb");
     const bool force = args.isSet("force");
 
     QDateTime created;
@@ -253,7 +259,7 @@ int runBuild(const QStringList& arguments)
         bool ok = false;
         const qint64 seconds = epoch.toLongLong(&ok);
         if (!ok)
-            return usageError("SOURCE_DATE_EPOCH is not a number of seconds");
+            throw InputError("SOURCE_DATE_EPOCH", "is not a number of seconds");
         created = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
     }
     const BuildResult result = buildDatabase(readManifest(manifest), output, force, created);

@@ -35,9 +35,11 @@ class CommandArguments
     // The option's value; empty when it wasn't given.
     QString value(const QString& option) const { return m_parser.value(option); }
 
-  private:
-    [[noreturn]] void fail(const QString& problem) const;
+    // Throws UsageError for what the command finds wrong with its arguments beyond what parse
+    // checks (a missing option, a bad value), in the same words as parse's own.
+    [[noreturn]] void refuse(const QString& problem) const;
 
+  private:
     QString m_command;
     QString m_operandsText;
     qsizetype m_operandCount;

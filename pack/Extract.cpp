@@ -1,5 +1,6 @@
 #include "Extract.h"
 
+#include "AtomicFile.h"
 #include "CommandArguments.h"
 #include "CommandLine.h"
 #include "InputError.h"
@@ -7,7 +8,6 @@
 #include "StoredPairs.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -19,16 +19,6 @@ const char* kHelp = "Usage: tavrello-pack extract DB --dir DIR [--force]\n\n"
                     "DIR/<id>-modified.<ext> (the extension from the picture's content), and\n"
                     "DIR/manifest.json, from which 'tavrello-pack build' makes the same database.\n"
                     "DIR is created when missing; --force lets it replace files already there.\n";
-
-void writeFile(const QString& path, const QByteArray& bytes, bool force)
-{
-    if (!force && QFileInfo::exists(path))
-        throw InputError(path, "already exists (use --force to replace it)");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size() || !file.flush())
-        throw InputError(path, "can't be written: " + file.errorString());
-}
 
 } // namespace
 
@@ -69,7 +59,7 @@ int runExtract(const QStringList& arguments)
     const QString dir = args.value("dir");
     const bool force = args.isSet("force");
     if (dir.isEmpty())
-        return usageError("extract needs a database and --dir DIR (try extract --help)");
+        args.refuse("needs a database and --dir DIR");
     if (!QFileInfo(database).isFile())
         throw InputError(database, "no such database file");
     if (!QDir().mkpath(dir))
@@ -100,7 +90,7 @@ int runExtract(const QStringList& arguments)
                 continue;
             const QString name =
                 QStringLiteral("%1-%2.%3").arg(id).arg(key, pictureExtension(*picture));
-            writeFile(out.filePath(name), *picture, force);
+            writeWholeFile(out.filePath(name), *picture, force);
             *path = out.absoluteFilePath(name);
         }
         for (std::size_t k = 0; k < 4; ++k)
@@ -112,10 +102,7 @@ int runExtract(const QStringList& arguments)
         manifest.pairs.push_back(std::move(pair));
     });
 
-    const QString manifestPath = out.filePath("manifest.json");
-    if (!force && QFileInfo::exists(manifestPath))
-        throw InputError(manifestPath, "already exists (use --force to replace it)");
-    writeManifest(manifest, manifestPath);
+    writeManifest(manifest, out.filePath("manifest.json"), force);
     printOut(QStringLiteral("%1: %2 pairs extracted to %3\n")
                  .arg(database)
                  .arg(manifest.pairs.size())

@@ -8,12 +8,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <map>
-#include <unistd.h>
 
 namespace pack {
 
@@ -96,7 +93,7 @@ class Checker
         if (!v.isDouble())
             fail(where, QStringLiteral("expected a number or null, got %1").arg(typeName(v)));
         const double given = v.toDouble();
-        const double x = units == Units::Pixels ? given * kTwipsPerPixel : given;
+        const double x = units == Units::Pixels ? given * format::kTwipsPerPixel : given;
         const QString shown =
             units == Units::Pixels
                 ? QStringLiteral("%1 pixels (%2 twips)").arg(given, 0, 'g', 17).arg(x, 0, 'g', 17)
@@ -330,22 +327,9 @@ QByteArray manifestJson(const Manifest& manifest, const QString& folder)
     return QJsonDocument(top).toJson();
 }
 
-void writeManifest(const Manifest& manifest, const QString& path)
+void writeManifest(const Manifest& manifest, const QString& path, bool replace)
 {
-    const QByteArray json = manifestJson(manifest, QFileInfo(path).absolutePath());
-    AtomicFile file(path, true);
-    qsizetype written = 0;
-    while (written < json.size()) {
-        const ssize_t n = ::write(file.fd(), json.constData() + written,
-                                  static_cast<std::size_t>(json.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw InputError(path,
-                             "can't be written: " + QString::fromLocal8Bit(std::strerror(errno)));
-        written += n;
-    }
-    file.commit();
+    writeWholeFile(path, manifestJson(manifest, QFileInfo(path).absolutePath()), replace);
 }
 
 } // namespace pack

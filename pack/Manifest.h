@@ -38,8 +38,6 @@ struct Manifest
     std::vector<Pair> pairs;
 };
 
-inline constexpr int kTwipsPerPixel = format::kTwipsPerPixel;
-
 // The names a manifest gives the coordinate types ("long", "integer", "single", "double").
 QString coordinateTypeName(CoordinateType type);
 std::optional<CoordinateType> coordinateTypeNamed(const QString& name);
@@ -51,9 +49,10 @@ Manifest parseManifest(const QByteArray& json, const QString& path, const QStrin
 
 // The manifest as JSON in twips, picture paths relative to `folder`, Null corners as null.
 QByteArray manifestJson(const Manifest& manifest, const QString& folder);
-// Writes manifestJson(manifest, folder of path) to `path`, replacing it all at once: a reader
-// sees the old manifest or the new one, never half of one. Throws InputError, or
-// std::runtime_error when the disk fails.
-void writeManifest(const Manifest& manifest, const QString& path);
+// Writes manifestJson(manifest, folder of path) to `path` all at once: a reader sees the old
+// manifest or the new one, never half of one. An existing manifest is replaced only when
+// `replace`. The one writer of manifests: extract, the generator and the editor all write
+// through it. Throws InputError, or std::runtime_error when the disk fails.
+void writeManifest(const Manifest& manifest, const QString& path, bool replace = true);
 
 } // namespace pack

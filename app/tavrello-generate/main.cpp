@@ -1,5 +1,4 @@
 // `tavrello-pack generate` in a process of its own: only this program loads OpenCV.
-#include "CommandLine.h"
 #include "generate/Generate.h"
 
 #include <QCoreApplication>
@@ -9,5 +8,5 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    return pack::runCommand({"generate", "", &generate::runGenerate}, arguments);
+    return generate::runGenerate(arguments);
 }

@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "PackProgram.h"
 
 int main(int argc, char** argv)
 {

@@ -16,9 +16,11 @@
 // really differ once both are JPEG files.
 namespace generate {
 
-inline constexpr int kPictureWidth = format::kPictureWidth;
-inline constexpr int kPictureHeight = format::kPictureHeight;
-inline constexpr int kTwipsPerPixel = format::kTwipsPerPixel;
+// The picture box and the twips are the pair table's (format/PairTable.h); the generator's code
+// names them unqualified.
+using format::kPictureHeight;
+using format::kPictureWidth;
+using format::kTwipsPerPixel;
 inline constexpr int kDifferenceCount = 4;
 inline constexpr int kJpegQuality = 92;
 
@@ -116,14 +118,12 @@ Visibility levelVisibility(int level);
 // Pixel rectangle to the manifest's inclusive twip corners: {x1, y1, x2, y2}.
 std::array<int, 4> toTwips(const cv::Rect& pixels);
 
-// Writes <id>-original.jpg and <id>-modified.jpg into dir and merges the entry into
-// dir/manifest.json, replacing an entry with the same id. Throws GenerateError on failure.
-void writePair(const QString& dir, int id, const Pair& pair);
-
 // `tavrello-pack generate PHOTO --level N --out DIR [--seed S] [--id I]`; args are what
-// follows the word "generate". Returns 0 on success, 2 with one line on stderr on bad input
-// (and then writes nothing). Without --seed the seed is 1; without --id the next free id in
-// the manifest.
+// follows the word "generate". Writes DIR/<id>-original.jpg, DIR/<id>-modified.jpg and the
+// pair's entry in DIR/manifest.json (replacing an entry with the same id). Reports as every
+// tavrello-pack command does (pack::runCommand): 0 on success, 2 with one line on stderr on bad
+// input (and then writes nothing), 1 when writing fails. Without --seed the seed is 1; without
+// --id the next free id in the manifest.
 int runGenerate(const QStringList& args);
 
 } // namespace generate

@@ -1,6 +1,6 @@
 #pragma once
-// Three ways of reading a database back, none sharing code with the writer: libmdb called
-// directly, mdbtools' command line programs, and the mdb-reader package under node.
+// Running tavrello-pack, and reading what it wrote with mdb-reader (under node), a reader that
+// shares no code with the writer nor with libmdb, which the game reads through.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -11,32 +11,30 @@
 
 namespace packtest {
 
-// Column types by the names the tests use: long, integer, single, double, ole.
 struct ReadTable
 {
     QStringList tables;  // every table in the catalog, system ones included
     QStringList columns; // in column order
-    QStringList types;
+    QStringList types;   // long, integer, single, double, boolean, ole, ...
     // Null is an invalid QVariant; numbers are doubles; long binaries are QByteArray.
     std::vector<std::vector<QVariant>> rows;
-    QString warnings; // anything the reader printed on stderr
-    // From the header page, mdb-reader only: null when there is no password.
-    QVariant password;
+    QString warnings;  // anything the reader printed on stderr, or why it could not read
+    QVariant password; // null when there is none
     QDateTime created;
 };
 
-ReadTable readWithLibmdb(const QString& database, const QString& table);
-// mdb-ver, mdb-tables, mdb-schema and mdb-export -b hex. Empty and Null long binaries look the
-// same in mdb-export's output; both come back as an empty QByteArray.
-ReadTable readWithMdbTools(const QString& database, const QString& table);
 ReadTable readWithMdbReader(const QString& database, const QString& table);
 
 struct Run
 {
-    int exitCode = -1;
+    int exitCode = -1; // -1 when the program did not start or crashed
     QByteArray out;
     QByteArray err;
 };
 Run run(const QString& program, const QStringList& arguments, const QString& folder = {});
+inline Run runPack(const QStringList& arguments, const QString& folder = {})
+{
+    return run(QStringLiteral(TAVRELLO_PACK), arguments, folder);
+}
 
 } // namespace packtest

@@ -454,8 +454,10 @@ void TestGenerate::manifestMergesById()
         // Someone else's entry, to be kept as it is.
         QFile f(out + "/manifest.json");
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(
-            R"({"units":"twips","coordinate_type":"long","pairs":[{"id":9,"level":2,"original":"a.jpg","modified":"b.jpg","differences":[]}]})");
+        const QByteArray none = R"({"x1":null,"y1":null,"x2":null,"y2":null})";
+        f.write(R"({"units":"twips","coordinate_type":"long","pairs":[{"id":9,"level":2,)"
+                R"("original":"a.jpg","modified":"b.jpg","differences":[)" +
+                none + "," + none + "," + none + "," + none + "]}]}");
     }
     QCOMPARE(runGenerate({photo, "--level", "1", "--out", out, "--id", "4"}), 0);
     QCOMPARE(runGenerate({photo, "--level", "3", "--out", out, "--id", "4", "--seed", "8"}), 0);
