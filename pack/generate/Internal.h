@@ -3,6 +3,7 @@
 #include "generate/Generate.h"
 
 #include <array>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <random>
 #include <string>
@@ -54,6 +55,19 @@ struct Analysis
     cv::Mat halfBlurred;
 };
 Analysis analyse(const cv::Mat& picture);
+
+// A region a segmentation proposes as a thing: its bounding box, its pixel count, and its mask
+// drawn over any area of the picture (area-sized CV_8U, 255 on the region).
+struct RegionProposal
+{
+    cv::Rect box;
+    int area;
+    std::function<cv::Mat(const cv::Rect& area)> mask;
+};
+// Superpixels merged pairwise, most alike neighbours first, every merge a proposal: a thing's
+// parts join one another before the thing joins its ground, so whole things on busy ground
+// turn up at some step, where a segmentation at one scale leaks into the ground or splits them.
+std::vector<RegionProposal> mergedSuperpixels(const cv::Mat& picture);
 
 // Edges at fixed thresholds (Canny on the lightly blurred grey picture), so a flat or blurred
 // area stays edge-free however the rest of the picture looks.

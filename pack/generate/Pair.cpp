@@ -40,10 +40,10 @@ constexpr int kBorder = 14;
 constexpr int kZonePad = 14;
 // Rectangles get this much room around the changed pixels, so a click on the edge counts.
 constexpr int kRectMargin = 3;
-// Windows one call may try before it calls the picture too plain. Each costs a GrabCut and a
-// few edits; without a bound a picture with a few weak spots kept the generator busy for half
-// a minute before refusing.
-constexpr int kWindowBudget = 120;
+// Windows one call may try before it calls the picture too plain. Each costs a few edits;
+// calls that found a pair tried at most about 25 windows on the shared photos, so a larger
+// budget made refusals slower than successes without making more pairs.
+constexpr int kWindowBudget = 48;
 // Whole attempts (four edits, then the JPEG round trip) before giving up.
 constexpr int kAttempts = 8;
 // A mirrored patch keeps its colours and textures, so it must change more than the level's
@@ -522,8 +522,7 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
                 throw GenerateCancelled();
         };
         Attempt attempt;
-        if (!placeEdits(picture, analysis, style, visibility, rng, budget, memory, attempt,
-                        tried))
+        if (!placeEdits(picture, analysis, style, visibility, rng, budget, memory, attempt, tried))
             continue;
 
         Pair pair;
