@@ -54,9 +54,9 @@ const LevelStyle& levelStyle(int level)
     // Easy: big squares and loud changes; Hard: under half the side and changes that need a
     // second look, still above the level's visibility.
     static const LevelStyle styles[3] = {
-        {72, 96, 36, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f, false, true},
-        {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f, false, true},
-        {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f, false, true},
+        {72, 96, 36, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f},
+        {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f},
+        {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f},
     };
     return styles[std::clamp(level, 1, 3) - 1];
 }

@@ -20,8 +20,6 @@ struct LevelStyle
     float hueMin, hueMax;       // hue turn of a recolour, degrees
     float growMin, growMax;     // enlargement factor
     float shrinkMin, shrinkMax; // shrink factor
-    bool mirrors;               // mirrored patches allowed (never at Easy: too quiet)
-    bool objectsOnly;           // every edit on a whole object, none on plain detail
 };
 const LevelStyle& levelStyle(int level);
 
@@ -116,10 +114,10 @@ struct EditContext
     FillCache* fills = nullptr;
 };
 
-// Edits `modified` inside `window` only. Returns false when the kind does not suit the
-// window (grey object for a recolour, no clean source for a clone, ...).
-// `objectFound` false means `object` is only the fallback ellipse.
+// Edits the thing `object` (window-sized mask) in `modified`, inside `window` only. Returns
+// false when the kind does not suit the thing (grey for a recolour, no clean source for a
+// clone, ...).
 bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window,
-               const cv::Mat& object, bool objectFound, cv::Mat& modified);
+               const cv::Mat& object, cv::Mat& modified);
 
 } // namespace generate::detail

@@ -321,7 +321,7 @@ void TestGenerate::removedThingLeavesSharpGround()
     const std::vector<cv::Rect> none;
     const detail::EditContext context{picture, analysis, detail::levelStyle(1), random, none};
     cv::Mat modified = picture.clone();
-    QVERIFY(detail::applyEdit(EditKind::Remove, context, window, object, true, modified));
+    QVERIFY(detail::applyEdit(EditKind::Remove, context, window, object, modified));
 
     cv::Mat hole = cv::Mat::zeros(picture.size(), CV_8U);
     cv::circle(hole, cv::Point(100, 100), 14, cv::Scalar(255), cv::FILLED);
