@@ -61,23 +61,25 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
         double ringCost; // mean squared channel difference on the band
         cv::Rect rect;
     };
+    // About 12 levels a channel on the blurred band: close enough that the transition inside
+    // the band reads as the picture's own texture. Places beyond are dropped at once: sorting
+    // every place of the picture cost more than the match.
+    constexpr double kRingLimit = 12.0 * 12.0;
     std::vector<Source> sources;
     for (int y = 2; 2 * y + window.height + 4 <= c.original.rows && y < ssd.rows; ++y) {
         for (int x = 2; 2 * x + window.width + 4 <= c.original.cols && x < ssd.cols; ++x) {
+            const double ringCost = ssd.at<float>(y, x) / (3.0 * halfRingPixels);
             const cv::Rect candidate(2 * x, 2 * y, window.width, window.height);
-            if ((candidate & avoid).area() > 0)
+            if (ringCost > kRingLimit || (candidate & avoid).area() > 0)
                 continue;
             bool clash = false;
             for (const cv::Rect& other : c.keepOut)
                 clash = clash || (candidate & other).area() > 0;
             if (clash)
                 continue;
-            sources.push_back({ssd.at<float>(y, x) / (3.0 * halfRingPixels), candidate});
+            sources.push_back({ringCost, candidate});
         }
     }
-    // About 12 levels a channel on the blurred band: close enough that the transition inside
-    // the band reads as the picture's own texture.
-    constexpr double kRingLimit = 12.0 * 12.0;
     std::sort(sources.begin(), sources.end(),
               [](const Source& a, const Source& b) { return a.ringCost < b.ringCost; });
     struct Scored
@@ -89,7 +91,7 @@ bool cloneDetail(const EditContext& c, const cv::Rect& window, const cv::Mat& ob
     cv::Mat here;
     cv::cvtColor(c.original(window), here, cv::COLOR_BGR2Lab);
     for (const Source& source : sources) {
-        if (source.ringCost > kRingLimit || scored.size() == 40)
+        if (scored.size() == 40)
             break;
         bool near = false;
         for (const Scored& other : scored)
