@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/saliency.hpp>
 #include <opencv2/ximgproc/segmentation.hpp>
@@ -53,9 +54,9 @@ const LevelStyle& levelStyle(int level)
     // Easy: big squares and loud changes; Hard: under half the side and changes that need a
     // second look, still above the level's visibility.
     static const LevelStyle styles[3] = {
-        {72, 96, 36, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f, false, true},
-        {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f, false, true},
-        {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f, false, true},
+        {72, 96, 36, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f},
+        {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f},
+        {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f},
     };
     return styles[std::clamp(level, 1, 3) - 1];
 }
@@ -79,18 +80,91 @@ double windowMean(const cv::Mat& integral, const cv::Rect& r)
 
 namespace {
 
-// Regions of the graph-based segmentation (Felzenszwalb) at three scales, so a lemon slice, a
-// cup's inside and a boat's hull each turn up whole at one of them. Kept are compact regions
-// that do not touch the picture's edge and differ clearly in colour from a ring around them.
-std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
+// Keeps the proposals that look like things: compact regions that do not touch the picture's
+// edge and differ clearly in colour from a ring around them.
+constexpr double kMinSolidity = 0.75;
+constexpr double kMaxMergedRingSpread = 60.0;
+
+class SegmentCollector
 {
-    std::vector<Segment> found;
-    const cv::Rect bounds(0, 0, picture.cols, picture.rows);
+  public:
+    SegmentCollector(const cv::Mat& fitted, const cv::Mat& fittedLab)
+        : picture(fitted), lab(fittedLab)
+    {}
+
+    // maxRingSpread: how uneven the ground around the region may be (largest channel standard
+    // deviation of its ring).
+    void consider(const RegionProposal& proposal, double maxRingSpread)
+    {
+        const cv::Rect box = proposal.box;
+        const int longer = std::max(box.width, box.height);
+        if (proposal.area < 120 || longer > 200 || longer > 4 * std::min(box.width, box.height) ||
+            proposal.area < 0.3 * box.area() || box.x < 12 || box.y < 12 ||
+            box.br().x > bounds.width - 12 || box.br().y > bounds.height - 12)
+            return;
+        // The same region often comes back from another scale or segmentation.
+        if (std::any_of(found.begin(), found.end(), [&](const Segment& s) {
+                const cv::Rect other(s.box.x + 12, s.box.y + 12, s.box.width - 24,
+                                     s.box.height - 24);
+                return (other & box).area() > 0.9 * std::max(other.area(), box.area());
+            }))
+            return;
+        const cv::Rect around =
+            cv::Rect(box.x - 12, box.y - 12, box.width + 24, box.height + 24) & bounds;
+        cv::Mat mask = proposal.mask(around);
+        cv::morphologyEx(mask, mask, cv::MORPH_CLOSE, smoothKernel);
+        std::vector<std::vector<cv::Point>> contours;
+        cv::findContours(mask.clone(), contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+        cv::drawContours(mask, contours, -1, cv::Scalar(255), cv::FILLED);
+        // A thing is roughly convex; a region hemmed in by things (the dark gap between cups,
+        // the sky between branches) is not, and edited it cuts into its neighbours.
+        std::vector<cv::Point> points;
+        for (const auto& contour : contours)
+            points.insert(points.end(), contour.begin(), contour.end());
+        if (points.size() < 3)
+            return;
+        std::vector<cv::Point> hull;
+        cv::convexHull(points, hull);
+        if (cv::countNonZero(mask) < kMinSolidity * cv::contourArea(hull))
+            return;
+        cv::Mat ring, near;
+        cv::dilate(mask, ring, ringKernel);
+        cv::dilate(mask, near, nearKernel);
+        ring &= ~near;
+        if (cv::countNonZero(ring) < 20)
+            return;
+        const double contrast = cv::norm(cv::mean(lab(around), mask) - cv::mean(lab(around), ring));
+        if (contrast < 11.0)
+            return;
+        cv::Scalar ringMean, ringStd;
+        cv::meanStdDev(picture(around), ringMean, ringStd, ring);
+        const double ringSpread = std::max({ringStd[0], ringStd[1], ringStd[2]});
+        if (ringSpread > maxRingSpread)
+            return;
+        found.push_back({around, mask, contrast, ringMean, ringSpread,
+                         outlineSharpness(picture(around), mask)});
+    }
+
+    std::vector<Segment> take() { return std::move(found); }
+
+  private:
+    const cv::Mat& picture;
+    const cv::Mat& lab;
+    const cv::Rect bounds{0, 0, picture.cols, picture.rows};
     // The ring compared with a region lies a few pixels out, past a rim or outline that often
     // hugs a thing (a cup's lip, a slice's pith) and looks like neither.
     const cv::Mat nearKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
     const cv::Mat ringKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(25, 25));
     const cv::Mat smoothKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
+    std::vector<Segment> found;
+};
+
+// Regions of the graph-based segmentation (Felzenszwalb) at a few scales, so a lemon slice, a
+// cup's inside and a boat's hull each turn up whole at one of them; then the steps of merging
+// superpixels, which find things on busy ground that every scale splits or leaks.
+std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
+{
+    SegmentCollector collector(picture, lab);
     for (const float k : {60.f, 150.f, 400.f, 1000.f, 2500.f}) {
         auto segmentation = cv::ximgproc::segmentation::createGraphSegmentation(0.8, k, 120);
         cv::Mat labels;
@@ -108,45 +182,17 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
                 ++areas[l];
             }
         }
-        for (std::size_t l = 0; l < std::size_t(count); ++l) {
-            const cv::Rect box = boxes[l];
-            const int longer = std::max(box.width, box.height);
-            // The same region often comes back at the next scale.
-            if (std::any_of(found.begin(), found.end(), [&](const Segment& s) {
-                    const cv::Rect other(s.box.x + 12, s.box.y + 12, s.box.width - 24,
-                                         s.box.height - 24);
-                    return (other & box).area() > 0.9 * std::max(other.area(), box.area());
-                }))
-                continue;
-            if (areas[l] < 120 || longer > 200 || longer > 4 * std::min(box.width, box.height) ||
-                areas[l] < 0.3 * box.area() || box.x < 12 || box.y < 12 ||
-                box.br().x > bounds.width - 12 || box.br().y > bounds.height - 12)
-                continue;
-            const cv::Rect around =
-                cv::Rect(box.x - 12, box.y - 12, box.width + 24, box.height + 24) & bounds;
-            cv::Mat mask = labels(around) == int(l);
-            cv::morphologyEx(mask, mask, cv::MORPH_CLOSE, smoothKernel);
-            std::vector<std::vector<cv::Point>> contours;
-            cv::findContours(mask.clone(), contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
-            cv::drawContours(mask, contours, -1, cv::Scalar(255), cv::FILLED);
-            cv::Mat ring, near;
-            cv::dilate(mask, ring, ringKernel);
-            cv::dilate(mask, near, nearKernel);
-            ring &= ~near;
-            if (cv::countNonZero(ring) < 20)
-                continue;
-            const double contrast =
-                cv::norm(cv::mean(lab(around), mask) - cv::mean(lab(around), ring));
-            if (contrast < 11.0)
-                continue;
-            cv::Scalar ringMean, ringStd;
-            cv::meanStdDev(picture(around), ringMean, ringStd, ring);
-            found.push_back({around, mask, contrast, ringMean,
-                             std::max({ringStd[0], ringStd[1], ringStd[2]}),
-                             outlineSharpness(picture(around), mask)});
-        }
+        for (int l = 0; l < count; ++l)
+            collector.consider({boxes[std::size_t(l)], areas[std::size_t(l)],
+                                [&](const cv::Rect& area) { return labels(area) == l; }},
+                               std::numeric_limits<double>::max());
     }
-    return found;
+    // Merging also proposes parts of things (a cup's rim) and the gaps between things; edited,
+    // those cut into their neighbours. A thing stands on one ground, so the ring around a
+    // merged region must be even.
+    for (const RegionProposal& proposal : mergedSuperpixels(picture))
+        collector.consider(proposal, kMaxMergedRingSpread);
+    return collector.take();
 }
 
 } // namespace

@@ -59,8 +59,8 @@ class GenerateCancelled : public GenerateError
 // analysed, before the first attempt). Returning false stops it.
 using GenerateProgress = std::function<bool(int placed, int attempt)>;
 
-// Mirror turns a patch of the picture over; Flip turns one whole thing to face the other way.
-enum class EditKind { Remove, Recolour, Mirror, Clone, Resize, Move, Flip };
+// Flip turns one whole thing to face the other way.
+enum class EditKind { Remove, Recolour, Clone, Resize, Move, Flip };
 const char* editKindName(EditKind kind);
 
 struct Difference

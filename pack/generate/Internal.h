@@ -3,6 +3,7 @@
 #include "generate/Generate.h"
 
 #include <array>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <random>
 #include <string>
@@ -19,8 +20,6 @@ struct LevelStyle
     float hueMin, hueMax;       // hue turn of a recolour, degrees
     float growMin, growMax;     // enlargement factor
     float shrinkMin, shrinkMax; // shrink factor
-    bool mirrors;               // mirrored patches allowed (never at Easy: too quiet)
-    bool objectsOnly;           // every edit on a whole object, none on plain detail
 };
 const LevelStyle& levelStyle(int level);
 
@@ -54,6 +53,19 @@ struct Analysis
     cv::Mat halfBlurred;
 };
 Analysis analyse(const cv::Mat& picture);
+
+// A region a segmentation proposes as a thing: its bounding box, its pixel count, and its mask
+// drawn over any area of the picture (area-sized CV_8U, 255 on the region).
+struct RegionProposal
+{
+    cv::Rect box;
+    int area;
+    std::function<cv::Mat(const cv::Rect& area)> mask;
+};
+// Superpixels merged pairwise, most alike neighbours first, every merge a proposal: a thing's
+// parts join one another before the thing joins its ground, so whole things on busy ground
+// turn up at some step, where a segmentation at one scale leaks into the ground or splits them.
+std::vector<RegionProposal> mergedSuperpixels(const cv::Mat& picture);
 
 // Edges at fixed thresholds (Canny on the lightly blurred grey picture), so a flat or blurred
 // area stays edge-free however the rest of the picture looks.
@@ -102,10 +114,10 @@ struct EditContext
     FillCache* fills = nullptr;
 };
 
-// Edits `modified` inside `window` only. Returns false when the kind does not suit the
-// window (grey object for a recolour, no clean source for a clone, ...).
-// `objectFound` false means `object` is only the fallback ellipse.
+// Edits the thing `object` (window-sized mask) in `modified`, inside `window` only. Returns
+// false when the kind does not suit the thing (grey for a recolour, no clean source for a
+// clone, ...).
 bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window,
-               const cv::Mat& object, bool objectFound, cv::Mat& modified);
+               const cv::Mat& object, cv::Mat& modified);
 
 } // namespace generate::detail

@@ -40,15 +40,12 @@ constexpr int kBorder = 14;
 constexpr int kZonePad = 14;
 // Rectangles get this much room around the changed pixels, so a click on the edge counts.
 constexpr int kRectMargin = 3;
-// Windows one call may try before it calls the picture too plain. Each costs a GrabCut and a
-// few edits; without a bound a picture with a few weak spots kept the generator busy for half
-// a minute before refusing.
-constexpr int kWindowBudget = 120;
+// Windows one call may try before it calls the picture too plain. Each costs a few edits;
+// calls that found a pair tried at most about 25 windows on the shared photos, so a larger
+// budget made refusals slower than successes without making more pairs.
+constexpr int kWindowBudget = 48;
 // Whole attempts (four edits, then the JPEG round trip) before giving up.
 constexpr int kAttempts = 8;
-// A mirrored patch keeps its colours and textures, so it must change more than the level's
-// minimum to read as a change at all.
-constexpr double kMirrorVisibilityFactor = 1.5;
 // The JPEG round trip softens a change a little; the final check allows for that.
 constexpr double kJpegVisibilityFactor = 0.8;
 
@@ -289,8 +286,6 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
     attempt.modified = picture.clone();
     std::vector<EditKind> order{EditKind::Remove, EditKind::Recolour, EditKind::Clone,
                                 EditKind::Resize, EditKind::Move,     EditKind::Flip};
-    if (style.mirrors)
-        order.push_back(EditKind::Mirror);
     std::shuffle(order.begin(), order.end(), rng);
 
     while (int(attempt.windows.size()) < kDifferenceCount) {
@@ -324,9 +319,9 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
             object = cv::Mat::zeros(window.size(), CV_8U);
         }
 
-        // Easy differences are whole things changing; a resized or cloned patch of texture is
-        // not something a player spots at a glance.
-        if (style.objectsOnly && !found && pick.segment != kPlain) {
+        // Differences are whole things changing; a changed patch of texture reads as a smear
+        // or goes unseen.
+        if (!found && pick.segment != kPlain) {
             trace(window, pick.segment, "no whole object");
             rejected.push_back(window);
             continue;
@@ -353,15 +348,14 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
             const detail::EditContext context{picture,  analysis,        style,
                                               rng,      attempt.windows, pick.segment == kPlain,
                                               &refusal, &pasted,         &memory.fills};
-            if (!detail::applyEdit(kind, context, window, object, found, work)) {
+            if (!detail::applyEdit(kind, context, window, object, work)) {
                 trace(window, pick.segment,
                       std::string(editKindName(kind)) + " refused: " + refusal);
                 continue;
             }
             // Judged on the zone, so the blur sees the window's surroundings as they are.
             const cv::Rect zone = zoneOf(window);
-            const double needed =
-                visibility.minArea * (kind == EditKind::Mirror ? kMirrorVisibilityFactor : 1.0);
+            const double needed = visibility.minArea;
             const int area = perceptibleArea(picture(zone), work(zone), visibility.deltaE);
             cv::Mat pastedInZone;
             if (!pasted.empty()) {
@@ -408,8 +402,6 @@ const char* editKindName(EditKind kind)
         return "remove";
     case EditKind::Recolour:
         return "recolour";
-    case EditKind::Mirror:
-        return "mirror";
     case EditKind::Clone:
         return "clone";
     case EditKind::Resize:
@@ -522,8 +514,7 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
                 throw GenerateCancelled();
         };
         Attempt attempt;
-        if (!placeEdits(picture, analysis, style, visibility, rng, budget, memory, attempt,
-                        tried))
+        if (!placeEdits(picture, analysis, style, visibility, rng, budget, memory, attempt, tried))
             continue;
 
         Pair pair;
