@@ -127,38 +127,47 @@ std::string typeName(int type)
     }
 }
 
-std::optional<FieldValue> decodeNumber(int type, const unsigned char* p, int size, int scale)
+bool decodeNumber(int type, const unsigned char* p, int size, int scale, FieldValue& out)
 {
     if (size != storedSize(type))
-        return std::nullopt;
+        return false;
     switch (type) {
     case MDB_BYTE:
-        return FieldValue(std::int64_t(p[0]));
+        out = FieldValue(std::int64_t(p[0]));
+        return true;
     case MDB_INT:
-        return FieldValue(std::int64_t(std::int16_t(std::uint16_t(p[0] | p[1] << 8))));
+        out = FieldValue(std::int64_t(std::int16_t(std::uint16_t(p[0] | p[1] << 8))));
+        return true;
     case MDB_LONGINT:
-        return FieldValue(std::int64_t(std::int32_t(le32(p))));
+        out = FieldValue(std::int64_t(std::int32_t(le32(p))));
+        return true;
     case MDB_MONEY:
-        return FieldValue(FieldValue::Currency{std::int64_t(le64(p))});
+        out = FieldValue(FieldValue::Currency{std::int64_t(le64(p))});
+        return true;
     case MDB_FLOAT: {
         const std::uint32_t bits = le32(p);
         float f;
         std::memcpy(&f, &bits, sizeof f);
-        return FieldValue(f);
+        out = FieldValue(f);
+        return true;
     }
     case MDB_DOUBLE:
     case MDB_DATETIME: { // a date is a double: days since 30 December 1899
         const std::uint64_t bits = le64(p);
         double v;
         std::memcpy(&v, &bits, sizeof v);
-        return FieldValue(v);
+        out = FieldValue(v);
+        return true;
     }
-    case MDB_NUMERIC:
-        if (const std::optional<FieldValue::Decimal> d = decodeDecimal(p, scale))
-            return FieldValue(*d);
-        return std::nullopt;
+    case MDB_NUMERIC: {
+        const std::optional<FieldValue::Decimal> d = decodeDecimal(p, scale);
+        if (!d)
+            return false;
+        out = FieldValue(*d);
+        return true;
+    }
     default:
-        return std::nullopt;
+        return false;
     }
 }
 

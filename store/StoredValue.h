@@ -32,8 +32,10 @@ std::string typeWord(int type);
 // The type's Jet name, as Field::TypeName gives it.
 std::string typeName(int type);
 
-// The stored bytes of a numeric column as the number they hold (scale only counts for Decimal).
-// Nothing when the size does not fit the type, which only a damaged row can cause.
-std::optional<FieldValue> decodeNumber(int type, const unsigned char* bytes, int size, int scale);
+// The stored bytes of a numeric column as the number they hold (scale only counts for Decimal),
+// written straight into `out`: the scan decodes every number of every row, and a number handed
+// back by value costs more than the decoding. False when the size does not fit the type, which
+// only a damaged row can cause.
+bool decodeNumber(int type, const unsigned char* bytes, int size, int scale, FieldValue& out);
 
 } // namespace store::detail

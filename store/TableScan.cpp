@@ -142,12 +142,9 @@ void TableScan::decodeCell(const Column& column, const MdbField& f, Cell& cell) 
     if (isNumeric(column.type)) {
         // libmdb 1.0 swaps the two bytes of a column definition: its col_scale holds the
         // precision (byte 11) and its col_prec the scale (byte 12).
-        const std::optional<FieldValue> number =
-            decodeNumber(column.type, bytes, f.siz, column.mdb->col_prec);
-        if (!number)
+        if (!decodeNumber(column.type, bytes, f.siz, column.mdb->col_prec, cell.value))
             throw damaged("the field " + column.name + " of table " + m_name +
                           " holds a malformed number");
-        cell.value = *number;
     } else if (column.type == MDB_OLE) {
         if (f.siz < kLongValueHeader)
             throw damaged("the picture in field " + column.name + " has a malformed header");
