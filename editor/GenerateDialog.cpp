@@ -1,5 +1,6 @@
 #include "GenerateDialog.h"
 
+#include "format/PairTable.h"
 #include "generate/Generate.h"
 
 #include <QComboBox>
@@ -50,7 +51,7 @@ GenerateDialog::GenerateDialog(const QString& photo, int level, QWidget* parent)
     m_original = new QLabel(this);
     m_modified = new QLabel(this);
     for (QLabel* preview : {m_original, m_modified}) {
-        preview->setFixedSize(generate::kPictureWidth / 2 + 2, generate::kPictureHeight / 2 + 2);
+        preview->setFixedSize(format::kPictureWidth / 2 + 2, format::kPictureHeight / 2 + 2);
         preview->setFrameShape(QFrame::StyledPanel);
         preview->setAlignment(Qt::AlignCenter);
     }

@@ -65,13 +65,14 @@ void Form1::PushButton1_Click()
         // Start a game at the chosen difficulty.
         trap.run(106, [&] { PushButton1->setText(endCaption); });
         trap.run(108, [&] { Frame1->setEnabled(false); });
-        trap.run(110, [&] { object(ImageRecordset).setCursorLocation(3); });
+        trap.run(110, [&] { object(ImageRecordset).setCursorLocation(store::kClientCursor); });
         trap.run(112, [&] {
             Label1->setCaption(QStringLiteral("Reading images from the database...please wait."));
         });
         trap.run(114, [&] { QCoreApplication::processEvents(); });
         const auto openLevel = [&](const char* query) {
-            object(ImageRecordset).Open(query, object(ImageConnection), 3, 3);
+            object(ImageRecordset)
+                .Open(query, object(ImageConnection), store::kStaticCursor, store::kOptimisticLock);
         };
         if (trap.test(116, [&] { return Option1->isChecked(); }))
             trap.run(118, [&] { openLevel(format::kLevelQueries[0]); });

@@ -21,7 +21,7 @@ cv::Mat fitPhoto(const cv::Mat& photo)
     if (photo.empty() || photo.type() != CV_8UC3)
         throw GenerateError("not an 8-bit colour picture");
 
-    const double aspect = double(kPictureWidth) / kPictureHeight;
+    const double aspect = double(format::kPictureWidth) / format::kPictureHeight;
     int cropW = photo.cols;
     int cropH = photo.rows;
     if (double(cropW) / cropH > aspect)
@@ -29,8 +29,8 @@ cv::Mat fitPhoto(const cv::Mat& photo)
     else
         cropH = int(std::lround(cropW / aspect));
 
-    const int minW = int(std::ceil(kPictureWidth / kMaxUpscale));
-    const int minH = int(std::ceil(kPictureHeight / kMaxUpscale));
+    const int minW = int(std::ceil(format::kPictureWidth / kMaxUpscale));
+    const int minH = int(std::ceil(format::kPictureHeight / kMaxUpscale));
     if (cropW < minW || cropH < minH)
         throw GenerateError("too small (" + std::to_string(photo.cols) + " x " +
                             std::to_string(photo.rows) + " pixels; needs at least " +
@@ -39,8 +39,8 @@ cv::Mat fitPhoto(const cv::Mat& photo)
 
     const cv::Rect crop((photo.cols - cropW) / 2, (photo.rows - cropH) / 2, cropW, cropH);
     cv::Mat fitted;
-    const bool shrinking = cropW >= kPictureWidth;
-    cv::resize(photo(crop), fitted, cv::Size(kPictureWidth, kPictureHeight), 0, 0,
+    const bool shrinking = cropW >= format::kPictureWidth;
+    cv::resize(photo(crop), fitted, cv::Size(format::kPictureWidth, format::kPictureHeight), 0, 0,
                shrinking ? cv::INTER_AREA : cv::INTER_CUBIC);
     return fitted;
 }
@@ -54,7 +54,7 @@ const LevelStyle& levelStyle(int level)
     // Easy: big squares and loud changes; Hard: under half the side and changes that need a
     // second look, still above the level's visibility.
     static const LevelStyle styles[3] = {
-        {72, 96, 36, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f},
+        {64, 90, 30, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f},
         {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f},
         {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f},
     };

@@ -16,11 +16,6 @@
 // really differ once both are JPEG files.
 namespace generate {
 
-// The picture box and the twips are the pair table's (format/PairTable.h); the generator's code
-// names them unqualified.
-using format::kPictureHeight;
-using format::kPictureWidth;
-using format::kTwipsPerPixel;
 inline constexpr int kDifferenceCount = 4;
 inline constexpr int kJpegQuality = 92;
 

@@ -69,7 +69,7 @@ class Reproducible
 
 cv::Rect zoneOf(const cv::Rect& window)
 {
-    const cv::Rect bounds(0, 0, kPictureWidth, kPictureHeight);
+    const cv::Rect bounds(0, 0, format::kPictureWidth, format::kPictureHeight);
     return cv::Rect(window.x - kZonePad, window.y - kZonePad, window.width + 2 * kZonePad,
                     window.height + 2 * kZonePad) &
            bounds;
@@ -131,8 +131,8 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
         double score;
         Candidate candidate;
     };
-    const cv::Rect inside(kBorder, kBorder, kPictureWidth - 2 * kBorder,
-                          kPictureHeight - 2 * kBorder);
+    const cv::Rect inside(kBorder, kBorder, format::kPictureWidth - 2 * kBorder,
+                          format::kPictureHeight - 2 * kBorder);
     std::vector<Scored> objects;
     for (std::size_t i = 0; i < analysis.segments.size(); ++i) {
         const detail::Segment& s = analysis.segments[i];
@@ -166,8 +166,8 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
                                                  s.box.width - 24 >= style.objectMin / 2;
                                       });
     const int plainSide = std::max(side, style.objectMin + 24);
-    for (int y = kBorder; copyable && y + plainSide + kBorder <= kPictureHeight; y += 8) {
-        for (int x = kBorder; x + plainSide + kBorder <= kPictureWidth; x += 8) {
+    for (int y = kBorder; copyable && y + plainSide + kBorder <= format::kPictureHeight; y += 8) {
+        for (int x = kBorder; x + plainSide + kBorder <= format::kPictureWidth; x += 8) {
             const cv::Rect window(x, y, plainSide, plainSide);
             const double mean = detail::windowMean(analysis.graySum, window);
             const double variance = detail::windowMean(analysis.graySqSum, window) - mean * mean;
@@ -484,16 +484,16 @@ std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat&
 std::array<int, 4> toTwips(const cv::Rect& pixels)
 {
     // Inclusive corners: the last twip of the last pixel, not the first twip after it.
-    return {pixels.x * kTwipsPerPixel, pixels.y * kTwipsPerPixel,
-            (pixels.x + pixels.width) * kTwipsPerPixel - 1,
-            (pixels.y + pixels.height) * kTwipsPerPixel - 1};
+    return {pixels.x * format::kTwipsPerPixel, pixels.y * format::kTwipsPerPixel,
+            (pixels.x + pixels.width) * format::kTwipsPerPixel - 1,
+            (pixels.y + pixels.height) * format::kTwipsPerPixel - 1};
 }
 
 Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
                   const GenerateProgress& progress)
 {
-    if (picture.type() != CV_8UC3 || picture.cols != kPictureWidth ||
-        picture.rows != kPictureHeight)
+    if (picture.type() != CV_8UC3 || picture.cols != format::kPictureWidth ||
+        picture.rows != format::kPictureHeight)
         throw GenerateError("the picture is not a fitted 450 x 459 colour picture");
     if (level < 1 || level > 3)
         throw GenerateError("level must be 1, 2 or 3");

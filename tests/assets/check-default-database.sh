@@ -1,7 +1,7 @@
 #!/bin/sh
 # The database the game ships with: every pair passes check without a warning (no difference
 # that can't be seen, none left uncovered, none smoother than its surroundings), every level
-# holds at least three pairs and the whole at least 12.
+# holds at least eight pairs and the whole at least 24.
 # Usage: check-default-database.sh TAVRELLO_PACK DATABASE
 set -eu
 pack=$1
@@ -20,14 +20,14 @@ esac
 
 for level in 1 2 3; do
     count=$("$pack" list "$database" | awk -v level="$level" '$2 == level' | wc -l)
-    if [ "$count" -lt 3 ]; then
-        echo "level $level has $count pairs; the default database holds at least three" >&2
+    if [ "$count" -lt 8 ]; then
+        echo "level $level has $count pairs; the default database holds at least eight" >&2
         exit 1
     fi
 done
 total=$("$pack" list "$database" | wc -l)
-if [ "$total" -lt 12 ]; then
-    echo "the default database holds $total pairs; it holds at least 12" >&2
+if [ "$total" -lt 24 ]; then
+    echo "the default database holds $total pairs; it holds at least 24" >&2
     exit 1
 fi
 echo "default database: $summary"

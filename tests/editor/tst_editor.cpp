@@ -129,11 +129,14 @@ class EditorTest : public QObject
                  corners(1650, 5850, 2969, 6494));
     }
 
-    void opensADatabase()
+    // A database opens like a folder, is remembered among the recent files (also by the next
+    // window) and is saved as a folder of pairs.
+    void opensADatabaseRemembersItAndSavesItAsAFolder()
     {
         QTemporaryDir dir;
         const QString db = dir.filePath("pairs.mdb");
         pack::buildDatabase(pack::readManifest(kPairs + "/manifest.json"), db, false);
+        QVERIFY(m_window->openPath(kPairs));
         QVERIFY(m_window->openPath(db));
         QCOMPARE(m_window->document()->count(), 12);
         QVERIFY(m_window->windowTitle().contains("pairs.mdb"));
@@ -142,6 +145,19 @@ class EditorTest : public QObject
         QCOMPARE(pair.numbers.differences[0].corners, corners(1650, 5850, 2969, 6494));
         QVERIFY(!pair.modified.image().isNull());
         QVERIFY(m_window->document()->findings(0).empty());
+
+        QVERIFY(QDir(dir.path()).mkdir("out"));
+        QVERIFY(m_window->saveTo(dir.filePath("out/manifest.json")));
+        const pack::Manifest written = pack::readManifest(dir.filePath("out/manifest.json"));
+        QCOMPARE(written.pairs.size(), std::size_t(12));
+        QCOMPARE(*written.pairs[0].original, dir.filePath("out/1-original.jpg"));
+        QVERIFY(QFile::exists(*written.pairs[11].modified));
+
+        QVERIFY(m_window->openPath(kPairs));
+        QCOMPARE(m_window->recentFiles().value(0), QDir(kPairs).absolutePath());
+        QVERIFY(m_window->recentFiles().contains(db));
+        EditorWindow another(m_settings->filePath("editor.ini"));
+        QCOMPARE(another.recentFiles(), m_window->recentFiles());
     }
 
     void badInput_data()
@@ -415,20 +431,6 @@ class EditorTest : public QObject
         QCOMPARE(m_window->pairList()->item(12)->data(Qt::UserRole).toString(), "ready");
     }
 
-    void remembersRecentFiles()
-    {
-        QTemporaryDir dir;
-        const QString db = dir.filePath("pairs.mdb");
-        pack::buildDatabase(pack::readManifest(kPairs + "/manifest.json"), db, false);
-        QVERIFY(m_window->openPath(kPairs));
-        QVERIFY(m_window->openPath(db));
-        QVERIFY(m_window->openPath(kPairs));
-        QCOMPARE(m_window->recentFiles(), QStringList({QDir(kPairs).absolutePath(), db}));
-        // A fresh window with the same settings offers them too.
-        EditorWindow another(m_settings->filePath("editor.ini"));
-        QCOMPARE(another.recentFiles(), m_window->recentFiles());
-    }
-
     void savesAndReopensEqual()
     {
         QTemporaryDir dir;
@@ -454,20 +456,6 @@ class EditorTest : public QObject
         QCOMPARE(m_window->document()->count(), int(edited.size()));
         for (int i = 0; i < m_window->document()->count(); ++i)
             QVERIFY(m_window->document()->pair(i).numbers == edited[std::size_t(i)]);
-    }
-
-    void savesADatabaseAsAPairsFolder()
-    {
-        QTemporaryDir dir;
-        const QString db = dir.filePath("pairs.mdb");
-        pack::buildDatabase(pack::readManifest(kPairs + "/manifest.json"), db, false);
-        QVERIFY(m_window->openPath(db));
-        QVERIFY(QDir(dir.path()).mkdir("out"));
-        QVERIFY(m_window->saveTo(dir.filePath("out/manifest.json")));
-        const pack::Manifest written = pack::readManifest(dir.filePath("out/manifest.json"));
-        QCOMPARE(written.pairs.size(), std::size_t(12));
-        QCOMPARE(*written.pairs[0].original, dir.filePath("out/1-original.jpg"));
-        QVERIFY(QFile::exists(*written.pairs[11].modified));
     }
 
     void buildsADatabaseThatCheckPasses()

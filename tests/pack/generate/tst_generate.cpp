@@ -131,8 +131,8 @@ void TestGenerate::fitsToPictureBox()
     QFETCH(int, width);
     QFETCH(int, height);
     const cv::Mat fitted = fitPhoto(scene(width, height));
-    QCOMPARE(fitted.cols, kPictureWidth);
-    QCOMPARE(fitted.rows, kPictureHeight);
+    QCOMPARE(fitted.cols, format::kPictureWidth);
+    QCOMPARE(fitted.rows, format::kPictureHeight);
     QCOMPARE(fitted.type(), CV_8UC3);
 }
 
@@ -145,7 +145,7 @@ void TestGenerate::fitKeepsTheCentre()
     wide(cv::Rect(850, 0, 100, 600)).setTo(cv::Scalar(0, 255, 0));
     const cv::Mat fitted = fitPhoto(wide);
     const cv::Vec3b left = fitted.at<cv::Vec3b>(200, 2);
-    const cv::Vec3b middle = fitted.at<cv::Vec3b>(200, kPictureWidth / 2);
+    const cv::Vec3b middle = fitted.at<cv::Vec3b>(200, format::kPictureWidth / 2);
     QVERIFY2(left[2] < 200, "the left edge was not cropped");
     QVERIFY2(middle[1] > 200 && middle[2] < 60, "the centre moved");
 }
@@ -194,11 +194,11 @@ void TestGenerate::pairKeepsItsPromises()
 
     const cv::Mat original = decode(pair.originalJpeg);
     const cv::Mat modified = decode(pair.modifiedJpeg);
-    QCOMPARE(original.cols, kPictureWidth);
-    QCOMPARE(original.rows, kPictureHeight);
+    QCOMPARE(original.cols, format::kPictureWidth);
+    QCOMPARE(original.rows, format::kPictureHeight);
     QCOMPARE(modified.size(), original.size());
 
-    const cv::Rect picture(0, 0, kPictureWidth, kPictureHeight);
+    const cv::Rect picture(0, 0, format::kPictureWidth, format::kPictureHeight);
     cv::Mat outside = changedPixels(original, modified, kJpegTolerance);
     for (std::size_t i = 0; i < pair.differences.size(); ++i) {
         const cv::Rect r = pair.differences[i].rect;
@@ -329,7 +329,7 @@ void TestGenerate::segmentsAreWholeThings()
 {
     QFETCH(int, arc);
     QFETCH(bool, proposed);
-    cv::Mat light(kPictureHeight, kPictureWidth, CV_8U);
+    cv::Mat light(format::kPictureHeight, format::kPictureWidth, CV_8U);
     cv::RNG(5).fill(light, cv::RNG::NORMAL, 120, 12);
     cv::Mat picture;
     cv::merge(std::vector<cv::Mat>{light * 0.7, light, light * 0.6}, picture);
@@ -396,7 +396,7 @@ void TestGenerate::measureRejectsStrayChanges()
 {
     QFETCH(cv::Rect, zone);
     QFETCH(bool, throws);
-    const cv::Mat a = scene(kPictureWidth, kPictureHeight);
+    const cv::Mat a = scene(format::kPictureWidth, format::kPictureHeight);
     cv::Mat b = a.clone();
     cv::circle(b, cv::Point(120, 120), 8, cv::Scalar(0, 0, 0), cv::FILLED);
     if (throws) {
@@ -513,11 +513,11 @@ void TestGenerate::manifestMergesById()
     QCOMPARE(diffs.size(), kDifferenceCount);
     for (const QJsonValue& v : diffs) {
         const QJsonObject d = v.toObject();
-        QVERIFY(d["x1"].toInt() % kTwipsPerPixel == 0 &&
-                d["x2"].toInt() % kTwipsPerPixel == kTwipsPerPixel - 1);
+        QVERIFY(d["x1"].toInt() % format::kTwipsPerPixel == 0 &&
+                d["x2"].toInt() % format::kTwipsPerPixel == format::kTwipsPerPixel - 1);
         QVERIFY(d["x1"].toInt() < d["x2"].toInt() && d["y1"].toInt() < d["y2"].toInt());
-        QVERIFY(d["x2"].toInt() < kPictureWidth * kTwipsPerPixel &&
-                d["y2"].toInt() < kPictureHeight * kTwipsPerPixel);
+        QVERIFY(d["x2"].toInt() < format::kPictureWidth * format::kTwipsPerPixel &&
+                d["y2"].toInt() < format::kPictureHeight * format::kTwipsPerPixel);
     }
     QVERIFY(QFile::exists(out + "/4-original.jpg") && QFile::exists(out + "/10-modified.jpg"));
 }
