@@ -71,25 +71,6 @@ class Form1LayoutTests : public QObject
         QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
     }
 
-    void theWindowOpensIdle()
-    {
-        Form1 form(QDir::tempPath());
-        QCOMPARE(QStringList({form.Frame1->title(), form.Option1->text(), form.Option2->text(),
-                              form.Option3->text(), form.PushButton1->text()}),
-                 QStringList({"Difficulty", "Easy", "Medium", "Hard", "Start New Game"}));
-        QVERIFY(form.Option1->isChecked());
-        QVERIFY(form.Frame1->isEnabled());
-        QVERIFY(form.Picture2->Picture().isNull());
-        QVERIFY(form.Picture3->Picture().isNull());
-        QVERIFY(form.Label1->Caption().isEmpty());
-        QVERIFY(!form.Timer1->Enabled());
-        QCOMPARE(form.Timer1->Interval(), 0);
-        QCOMPARE(form.MousePointer(), 0);
-        QCOMPARE(form.secondsElapsed(), 0);
-        QVERIFY(!form.gameRunning());
-        QVERIFY(!form.imageRecordset());
-    }
-
     void markersAreHiddenAndLetPressesThrough()
     {
         Form1 form(QDir::tempPath());
