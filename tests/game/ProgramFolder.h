@@ -97,15 +97,6 @@ class ProgramFolder
         QVERIFY2(pack.exitCode() == 0, pack.readAllStandardError().constData());
     }
 
-    // Gives dbImages.mdb the header of an Access 2010 (ACE) file. The two keep their pages alike,
-    // so the file stays whole; what changes is what a reader must accept.
-    void relabelAsAccess2010()
-    {
-        QFile f(file("dbImages.mdb"));
-        QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(4));
-        QCOMPARE(f.write("Standard ACE DB\0\x03", 17), 17);
-    }
-
     static QByteArray drawn(const QColor& colour)
     {
         QImage image(450, 459, QImage::Format_RGB32);

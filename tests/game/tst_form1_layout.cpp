@@ -82,27 +82,6 @@ class Form1LayoutTests : public QObject
         }
     }
 
-    void aMarkerReachingPastItsBoxIsCutOffAtTheEdge()
-    {
-        Form1 form(QDir::tempPath());
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        game::ShapeMarker* marker = form.Shape1[0];
-        marker->setLeft(6000);
-        marker->setTop(6000);
-        marker->setWidth(3000);
-        marker->setHeight(3000);
-        marker->show();
-        QVERIFY(marker->geometry().right() > form.Picture2->inner()->width());
-        const QImage shot = form.grab().toImage();
-        // Just right of the left picture box lies the gap between the boxes: no red there.
-        const QPoint gap = form.Picture2->mapTo(&form, QPoint(form.Picture2->width() + 2, 420));
-        QVERIFY(shot.pixelColor(gap) != QColor(Qt::red));
-        const QPoint inside =
-            form.Picture2->inner()->mapTo(&form, marker->geometry().topLeft() + QPoint(0, 5));
-        QCOMPARE(shot.pixelColor(inside), QColor(Qt::red));
-    }
-
     void aPendingPressRunsBeforeTheTickAdds()
     {
         Form1 form(QDir::tempPath());
