@@ -13,7 +13,8 @@ namespace generate {
 
 namespace {
 // Enlarging more than this makes the picture visibly soft, and soft pictures give edits away.
-constexpr double kMaxUpscale = 1.5;
+// A photo of 300 pixels' height (a common thumbnail) still fits: that takes 1.53.
+constexpr double kMaxUpscale = 1.6;
 } // namespace
 
 cv::Mat fitPhoto(const cv::Mat& photo)
@@ -162,11 +163,13 @@ class SegmentCollector
 // Regions of the graph-based segmentation (Felzenszwalb) at a few scales, so a lemon slice, a
 // cup's inside and a boat's hull each turn up whole at one of them; then the steps of merging
 // superpixels, which find things on busy ground that every scale splits or leaks.
-std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
+std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab,
+                                  const SegmentationScale& scale)
 {
     SegmentCollector collector(picture, lab);
     for (const float k : {60.f, 150.f, 400.f, 1000.f, 2500.f}) {
-        auto segmentation = cv::ximgproc::segmentation::createGraphSegmentation(0.8, k, 120);
+        auto segmentation = cv::ximgproc::segmentation::createGraphSegmentation(
+            scale.graphSigma, k * scale.graphScale, 120);
         cv::Mat labels;
         segmentation->processImage(picture, labels);
         double maxLabel = 0;
@@ -190,14 +193,24 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab)
     // Merging also proposes parts of things (a cup's rim) and the gaps between things; edited,
     // those cut into their neighbours. A thing stands on one ground, so the ring around a
     // merged region must be even.
-    for (const RegionProposal& proposal : mergedSuperpixels(picture))
+    for (const RegionProposal& proposal : mergedSuperpixels(picture, scale.superpixelSize))
         collector.consider(proposal, kMaxMergedRingSpread);
     return collector.take();
 }
 
 } // namespace
 
-Analysis analyse(const cv::Mat& picture)
+SegmentationScale segmentationScale(std::uint32_t seed)
+{
+    // The first is the cut the others vary: superpixels of 12 follow the outline of a Hard
+    // level's smallest thing, yet a leaf or a pebble is not split into grain. A finer cut finds
+    // small things on busy ground; a coarser one, with less smoothing, keeps large things whole.
+    static const SegmentationScale scales[3] = {
+        {1.0f, 0.8f, 12}, {0.6f, 0.8f, 16}, {1.6f, 0.5f, 20}};
+    return scales[(seed + 2) % 3];
+}
+
+Analysis analyse(const cv::Mat& picture, const SegmentationScale& scale)
 {
     Analysis a;
     cv::Mat gray;
@@ -254,7 +267,7 @@ Analysis analyse(const cv::Mat& picture)
     for (double& share : a.hueShare)
         share /= double(hsv.total());
 
-    a.segments = findSegments(picture, lab);
+    a.segments = findSegments(picture, lab, scale);
     cv::Mat blurred;
     picture.convertTo(blurred, CV_32FC3);
     cv::GaussianBlur(blurred, blurred, cv::Size(0, 0), 2.0);

@@ -52,7 +52,17 @@ struct Analysis
     // The picture as CV_32FC3, blurred (sigma 2) and halved: what a clone matches edges on.
     cv::Mat halfBlurred;
 };
-Analysis analyse(const cv::Mat& picture);
+// How finely the picture is cut into things. One cut misses things another finds (a cup's
+// inside whole at one, split at another), and a single cut makes every seed offer the same
+// places; so the seed picks the cut, and another seed is another look at the picture.
+struct SegmentationScale
+{
+    float graphScale; // multiplies the graph segmentation's scales: larger, larger regions
+    float graphSigma; // its smoothing before segmenting
+    int superpixelSize;
+};
+SegmentationScale segmentationScale(std::uint32_t seed);
+Analysis analyse(const cv::Mat& picture, const SegmentationScale& scale = segmentationScale(1));
 
 // A region a segmentation proposes as a thing: its bounding box, its pixel count, and its mask
 // drawn over any area of the picture (area-sized CV_8U, 255 on the region).
@@ -65,7 +75,7 @@ struct RegionProposal
 // Superpixels merged pairwise, most alike neighbours first, every merge a proposal: a thing's
 // parts join one another before the thing joins its ground, so whole things on busy ground
 // turn up at some step, where a segmentation at one scale leaks into the ground or splits them.
-std::vector<RegionProposal> mergedSuperpixels(const cv::Mat& picture);
+std::vector<RegionProposal> mergedSuperpixels(const cv::Mat& picture, int superpixelSize);
 
 // Edges at fixed thresholds (Canny on the lightly blurred grey picture), so a flat or blurred
 // area stays edge-free however the rest of the picture looks.

@@ -10,10 +10,6 @@ namespace generate::detail {
 
 namespace {
 
-// Superpixels about this many pixels across: small enough to follow the outline of a Hard
-// level's smallest thing, large enough that a leaf or a pebble is not split into grain.
-constexpr int kSuperpixelSize = 12;
-
 struct Boundary
 {
     int length = 0;
@@ -73,7 +69,7 @@ void collectSuperpixels(const std::vector<Region>& regions, int id, std::vector<
 
 } // namespace
 
-std::vector<RegionProposal> mergedSuperpixels(const cv::Mat& picture)
+std::vector<RegionProposal> mergedSuperpixels(const cv::Mat& picture, int superpixelSize)
 {
     cv::Mat lab8, grey, gx, gy, gradient;
     cv::cvtColor(picture, lab8, cv::COLOR_BGR2Lab);
@@ -83,7 +79,7 @@ std::vector<RegionProposal> mergedSuperpixels(const cv::Mat& picture)
     cv::Sobel(grey, gy, CV_32F, 0, 1);
     cv::magnitude(gx, gy, gradient);
 
-    auto slic = cv::ximgproc::createSuperpixelSLIC(lab8, cv::ximgproc::SLICO, kSuperpixelSize);
+    auto slic = cv::ximgproc::createSuperpixelSLIC(lab8, cv::ximgproc::SLICO, superpixelSize);
     slic->iterate(5);
     slic->enforceLabelConnectivity(25);
     cv::Mat labels;
