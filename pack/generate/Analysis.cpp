@@ -53,9 +53,11 @@ namespace generate::detail {
 const LevelStyle& levelStyle(int level)
 {
     // Easy: big squares and loud changes; Hard: under half the side and changes that need a
-    // second look, still above the level's visibility.
+    // second look, still above the level's visibility. Easy takes things as small as Medium's:
+    // a small thing changed loudly (a dark window gone from a pale wall) is plain to see, and
+    // the visibility measure, not the thing's size, keeps Easy's changes easy.
     static const LevelStyle styles[3] = {
-        {64, 90, 30, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f},
+        {64, 90, 24, 170, 70.f, 180.f, 1.30f, 1.40f, 0.60f, 0.70f},
         {50, 62, 24, 70, 45.f, 110.f, 1.22f, 1.30f, 0.72f, 0.80f},
         {34, 42, 12, 34, 30.f, 60.f, 1.15f, 1.22f, 0.80f, 0.86f},
     };

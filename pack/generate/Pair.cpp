@@ -101,11 +101,14 @@ bool clearOf(const cv::Rect& window, const std::vector<cv::Rect>& taken,
     for (const cv::Rect& t : taken)
         if (!apart(t, window))
             return false;
+    // A window where no edit worked rules out the same place at about the same size only: a
+    // smaller thing inside it (a boat's cabin in a hull too big to fill) may still take one.
     const cv::Point centre = (window.tl() + window.br()) / 2;
     for (const cv::Rect& r : rejected) {
         const cv::Point other = (r.tl() + r.br()) / 2;
         if (std::abs(other.x - centre.x) <= r.width / 3 &&
-            std::abs(other.y - centre.y) <= r.height / 3)
+            std::abs(other.y - centre.y) <= r.height / 3 &&
+            std::abs(r.width - window.width) <= r.width / 4)
             return false;
     }
     return true;
