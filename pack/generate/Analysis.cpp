@@ -5,7 +5,6 @@
 #include <limits>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/saliency.hpp>
-#include <opencv2/ximgproc/segmentation.hpp>
 #include <string>
 #include <vector>
 
@@ -169,11 +168,10 @@ std::vector<Segment> findSegments(const cv::Mat& picture, const cv::Mat& lab,
                                   const SegmentationScale& scale)
 {
     SegmentCollector collector(picture, lab);
-    for (const float k : {60.f, 150.f, 400.f, 1000.f, 2500.f}) {
-        auto segmentation = cv::ximgproc::segmentation::createGraphSegmentation(
-            scale.graphSigma, k * scale.graphScale, 120);
-        cv::Mat labels;
-        segmentation->processImage(picture, labels);
+    std::vector<float> scales;
+    for (const float k : {60.f, 150.f, 400.f, 1000.f, 2500.f})
+        scales.push_back(k * scale.graphScale);
+    for (const cv::Mat& labels : graphSegmentations(picture, scale.graphSigma, scales, 120)) {
         double maxLabel = 0;
         cv::minMaxLoc(labels, nullptr, &maxLabel);
         const int count = int(maxLabel) + 1;

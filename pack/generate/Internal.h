@@ -77,6 +77,12 @@ struct RegionProposal
 // turn up at some step, where a segmentation at one scale leaks into the ground or splits them.
 std::vector<RegionProposal> mergedSuperpixels(const cv::Mat& picture, int superpixelSize);
 
+// Labels (CV_32S, 0 to n - 1) of the graph-based segmentation of the picture at each of `scales`
+// (larger: larger regions) after smoothing by `sigma`; regions under minSize pixels are merged
+// into a neighbour.
+std::vector<cv::Mat> graphSegmentations(const cv::Mat& picture, double sigma,
+                                        const std::vector<float>& scales, int minSize);
+
 // Edges at fixed thresholds (Canny on the lightly blurred grey picture), so a flat or blurred
 // area stays edge-free however the rest of the picture looks.
 cv::Mat edgeMap(const cv::Mat& picture);

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <opencv2/ximgproc/segmentation.hpp>
 
 using namespace generate;
 
@@ -104,6 +105,8 @@ class TestGenerate : public QObject
     void softOutlinesAreLeftAlone();
     void segmentsAreWholeThings_data();
     void segmentsAreWholeThings();
+    void graphSegmentationMatchesOpenCv_data();
+    void graphSegmentationMatchesOpenCv();
     void removedThingLeavesSharpGround();
     void measureRejectsStrayChanges_data();
     void measureRejectsStrayChanges();
@@ -330,6 +333,32 @@ void TestGenerate::segmentsAreWholeThings()
         found = found || overlap / cv::countNonZero(mask | shape) > 0.7;
     }
     QCOMPARE(found, proposed);
+}
+
+void TestGenerate::graphSegmentationMatchesOpenCv_data()
+{
+    QTest::addColumn<int>("seed");
+    QTest::newRow("seed 1's cut") << 1;
+    QTest::newRow("seed 2's finer cut") << 2;
+    QTest::newRow("seed 3's coarser cut") << 3;
+}
+
+void TestGenerate::graphSegmentationMatchesOpenCv()
+{
+    // The scales share one sorted graph; each must still label a photo exactly as OpenCV's own
+    // segmentation does, or the pairs made before would no longer come out the same.
+    QFETCH(int, seed);
+    const cv::Mat photo = fitPhoto(cv::imread(photoPath("01_citrus.jpg").toStdString()));
+    const detail::SegmentationScale scale = detail::segmentationScale(std::uint32_t(seed));
+    const std::vector<float> scales{60.f * scale.graphScale, 1000.f * scale.graphScale};
+    const std::vector<cv::Mat> ours =
+        detail::graphSegmentations(photo, scale.graphSigma, scales, 120);
+    for (std::size_t i = 0; i < scales.size(); ++i) {
+        cv::Mat theirs;
+        cv::ximgproc::segmentation::createGraphSegmentation(scale.graphSigma, scales[i], 120)
+            ->processImage(photo, theirs);
+        QCOMPARE(cv::countNonZero(ours[i] != theirs), 0);
+    }
 }
 
 void TestGenerate::removedThingLeavesSharpGround()
