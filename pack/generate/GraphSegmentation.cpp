@@ -101,10 +101,7 @@ std::vector<cv::Mat> graphSegmentations(const cv::Mat& picture, double sigma,
     for (const float k : scales) {
         PixelSets sets(pixels);
         std::vector<float> threshold(std::size_t(pixels), k);
-        // Links that joined two regions here take no part in removing small regions after.
-        std::vector<char> used(links.size(), 0);
-        for (std::size_t i = 0; i < links.size(); ++i) {
-            const Link& link = links[i];
+        for (const Link& link : links) {
             const int a = sets.rootOf(link.from);
             const int b = sets.rootOf(link.to);
             if (a == b || link.weight > threshold[std::size_t(a)] ||
@@ -112,14 +109,12 @@ std::vector<cv::Mat> graphSegmentations(const cv::Mat& picture, double sigma,
                 continue;
             const int root = sets.rootOf(sets.join(a, b));
             threshold[std::size_t(root)] = link.weight + k / float(sets.size(root));
-            used[i] = 1;
         }
-        // Regions under minSize pixels join a neighbour, in the links' order.
-        for (std::size_t i = 0; i < links.size(); ++i) {
-            if (used[i] || !(links[i].weight > 0))
-                continue;
-            const int a = sets.rootOf(links[i].from);
-            const int b = sets.rootOf(links[i].to);
+        // Regions under minSize pixels join a neighbour, in the links' order. (A link that
+        // joined two regions above now lies inside one, so it is passed over here.)
+        for (const Link& link : links) {
+            const int a = sets.rootOf(link.from);
+            const int b = sets.rootOf(link.to);
             if (a != b && (sets.size(a) < minSize || sets.size(b) < minSize))
                 sets.join(a, b);
         }
