@@ -12,7 +12,7 @@ namespace generate {
 
 namespace {
 // Enlarging more than this makes the picture visibly soft, and soft pictures give edits away.
-// A photo of 300 pixels' height (a common thumbnail) still fits: that takes 1.53.
+// A photo 300 pixels high still fits: it takes 1.53.
 constexpr double kMaxUpscale = 1.6;
 } // namespace
 

@@ -107,7 +107,7 @@ std::vector<cv::Mat> graphSegmentations(const cv::Mat& picture, double sigma,
             if (a == b || link.weight > threshold[std::size_t(a)] ||
                 link.weight > threshold[std::size_t(b)])
                 continue;
-            const int root = sets.rootOf(sets.join(a, b));
+            const int root = sets.join(a, b);
             threshold[std::size_t(root)] = link.weight + k / float(sets.size(root));
         }
         // Regions under minSize pixels join a neighbour, in the links' order. (A link that
@@ -120,13 +120,14 @@ std::vector<cv::Mat> graphSegmentations(const cv::Mat& picture, double sigma,
         }
         // Labels 0, 1, 2, ... in the order the regions first appear, row by row.
         cv::Mat labels(rows, cols, CV_32S);
+        int* out = labels.ptr<int>(); // a new Mat is continuous: pixel p is out[p]
         std::vector<int> label(std::size_t(pixels), -1);
         int next = 0;
         for (int p = 0; p < pixels; ++p) {
             int& l = label[std::size_t(sets.rootOf(p))];
             if (l < 0)
                 l = next++;
-            labels.at<int>(p / cols, p % cols) = l;
+            out[p] = l;
         }
         labelsPerScale.push_back(labels);
     }
