@@ -141,13 +141,7 @@ void GenerateDialog::generate()
     QPointer<GenerateDialog> self(this);
     m_thread = QThread::create([job, photo, self] {
         try {
-            const cv::Mat image =
-                cv::imread(QFile::encodeName(photo).toStdString(), cv::IMREAD_COLOR);
-            if (image.empty()) {
-                job->error = tr("%1 can't be read as a picture.").arg(photo);
-                return;
-            }
-            const cv::Mat fitted = generate::fitPhoto(image);
+            const cv::Mat fitted = generate::fitPhoto(generate::readPhoto(photo));
             job->result = generate::generatePair(
                 fitted, job->level, job->seed, [job, self](int placed, int attempt) {
                     QMetaObject::invokeMethod(

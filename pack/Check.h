@@ -13,6 +13,7 @@ struct PairReport
     QString id;    // as stored, "null" for Null
     QString level; // as stored
     std::vector<Finding> findings;
+    DifferenceFindability findability; // how findable each difference is at a glance
 };
 
 struct CheckReport

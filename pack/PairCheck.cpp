@@ -324,4 +324,61 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
     return findings;
 }
 
+DifferenceFindability measureFindability(const QImage& original, const QImage& modified,
+                                         const std::array<StoredRect, 4>& rects)
+{
+    DifferenceFindability result;
+    if (original.size() != modified.size() || original.isNull())
+        return result;
+    const QRect picture = original.rect();
+    const std::vector<float> originalGrey = grey(original);
+    for (int k = 0; k < 4; ++k) {
+        if (!upright(rects[k]))
+            continue;
+        const QRect area = pixelRect(rects[k]).intersected(picture);
+        if (!area.isValid())
+            continue;
+        result[std::size_t(k)] = pack::measureFindability(
+            perceptibleChange(original, modified, area), originalGrey, picture.width(),
+            picture.height(), {area.x(), area.y(), area.width(), area.height()});
+    }
+    return result;
+}
+
+std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& findability)
+{
+    static const char* const names[] = {"Easy", "Medium", "Hard"};
+    std::vector<Finding> findings;
+    if (level < 1 || level > format::kLevelCount)
+        return findings;
+    const LevelFindability need = levelFindability(level);
+    for (int k = 0; k < 4; ++k) {
+        const std::optional<Findability>& f = findability[std::size_t(k)];
+        if (!f || f->changedArea < levelFindability(3).minArea)
+            continue; // too faint for any level: the pixel checks say so
+        const int fits = fittingLevel(*f);
+        if (fits > level && (f->changedArea < need.minArea || f->score < need.minScore))
+            findings.push_back(
+                {Finding::Warning,
+                 label(k) +
+                     QStringLiteral(": too hard to find for %1 (findability %2, %3 "
+                                    "pixels plainly changed%4); it plays as %5")
+                         .arg(QLatin1String(names[level - 1]))
+                         .arg(qRound(f->score))
+                         .arg(f->changedArea)
+                         .arg(f->clutter >= 0.3 ? QStringLiteral(" on busy ground") : QString())
+                         .arg(QLatin1String(names[fits - 1])),
+                 bit(k)});
+        else if (f->score > need.maxScore)
+            findings.push_back(
+                {Finding::Warning,
+                 label(k) + QStringLiteral(": too plain for %1 (findability %2); it plays as %3")
+                                .arg(QLatin1String(names[level - 1]))
+                                .arg(qRound(f->score))
+                                .arg(QLatin1String(names[fits - 1])),
+                 bit(k)});
+    }
+    return findings;
+}
+
 } // namespace pack

@@ -1,6 +1,7 @@
 #pragma once
 // What makes a pair unfair or odd, found by looking at its numbers and comparing its pictures.
 
+#include "Findability.h"
 #include "format/PairTable.h"
 // moc, which reads this header for the editor's windows, can't parse <compare> that the stored
 // values need; it needs nothing from them.
@@ -54,5 +55,15 @@ std::vector<bool> changedPixels(const QImage& original, const QImage& modified);
 inline constexpr double kJustVisible = 12.0;
 std::vector<float> perceptibleChange(const QImage& original, const QImage& modified,
                                      const QRect& area);
+
+// How findable each difference is (see Findability.h); nothing for a rectangle with Null or
+// inverted corners, or when the pictures differ in size.
+using DifferenceFindability = std::array<std::optional<Findability>, 4>;
+DifferenceFindability measureFindability(const QImage& original, const QImage& modified,
+                                         const std::array<StoredRect, 4>& rects);
+
+// Warnings where the pair's level asks more (or, at Hard, less) of a difference than it gives:
+// an Easy pair with a difference a player has to search for, a Hard one found at a glance.
+std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& findability);
 
 } // namespace pack

@@ -145,13 +145,9 @@ int generateCommand(const QStringList& arguments)
     const QString& photo = options->photo;
     if (!QFileInfo(photo).isFile())
         throw pack::InputError(photo, "no such file");
-    // IMREAD_COLOR turns grey, paletted, 16-bit and alpha pictures into 8-bit BGR.
-    const cv::Mat image = cv::imread(photo.toStdString(), cv::IMREAD_COLOR);
-    if (image.empty())
-        throw pack::InputError(photo, "cannot read the picture (not an image OpenCV can decode)");
     Pair pair;
     try {
-        pair = generatePair(fitPhoto(image), options->level, options->seed);
+        pair = generatePair(fitPhoto(readPhoto(photo)), options->level, options->seed);
     } catch (const GenerateError& e) {
         throw pack::InputError(photo, QString::fromStdString(e.what()));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Findability.h"
 #include "format/PairTable.h"
 
 #include <QString>
@@ -72,8 +73,14 @@ struct Pair
     std::vector<Difference> differences;
 };
 
+// Photos above this many pixels are refused before they are decoded.
+inline constexpr double kMaxPhotoPixels = 100e6;
+// Reads a photo as 8-bit BGR. Throws GenerateError for a picture over kMaxPhotoPixels (told by
+// its header, before decoding) or one that can't be decoded.
+cv::Mat readPhoto(const QString& path);
+
 // Crops the photo to the picture box's aspect ratio around its centre and scales it to
-// 450 x 459. Shrinks with area averaging; enlarges at most 1.5x (a crop of at least 300 x 306),
+// 450 x 459. Shrinks with area averaging; enlarges at most 1.6x (a crop of at least 282 x 287),
 // beyond which the picture goes soft enough to give edits away; smaller photos throw.
 cv::Mat fitPhoto(const cv::Mat& photo);
 
@@ -96,19 +103,16 @@ std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat&
 // Pixels whose largest channel difference exceeds the threshold (CV_8U, 255 where changed).
 cv::Mat changedPixels(const cv::Mat& a, const cv::Mat& b, int threshold);
 
-// How many pixels of two same-size pictures differ perceptibly: the blurred Lab difference
-// (see kPerceptSigma) above deltaE.
+// How much each pixel of two same-size pictures differs to a viewer who sees them whole: the
+// Lab colour difference blurred by kPerceptSigma (CV_32F, Delta E).
+cv::Mat perceptibleChange(const cv::Mat& a, const cv::Mat& b);
+// Pixels of that measure above deltaE.
 int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE);
 
-// What a level asks of every one of its differences: at least minArea pixels whose blurred
-// Lab difference exceeds deltaE. Easy asks for a large and loud change, Hard for a small one
-// that a careful eye still finds.
-struct Visibility
-{
-    double deltaE;
-    int minArea;
-};
-Visibility levelVisibility(int level);
+// How findable the change inside `rect` (pixels) is, measured as `tavrello-pack check` measures
+// it on the stored pair.
+pack::Findability differenceFindability(const cv::Mat& original, const cv::Mat& modified,
+                                        const cv::Rect& rect);
 
 // Pixel rectangle to the manifest's inclusive twip corners: {x1, y1, x2, y2}.
 std::array<int, 4> toTwips(const cv::Rect& pixels);

@@ -1,3 +1,4 @@
+#include "Findability.h"
 #include "SeamMeasure.h"
 #include "generate/Internal.h"
 
@@ -46,8 +47,6 @@ constexpr int kRectMargin = 3;
 constexpr int kWindowBudget = 40;
 // Whole attempts (four edits, then the JPEG round trip) before giving up.
 constexpr int kAttempts = 8;
-// The JPEG round trip softens a change a little; the final check allows for that.
-constexpr double kJpegVisibilityFactor = 0.8;
 
 // OpenCV's parallel loops (and its global RNG, which GrabCut uses) would let the pair depend
 // on the thread schedule; one thread and a fixed RNG state for the whole call.
@@ -266,6 +265,52 @@ bool seamPassesCheck(const cv::Mat& original, const cv::Mat& modified, const cv:
                               {rect.x, rect.y, rect.width, rect.height}) >= pack::kMinTextureRatio;
 }
 
+// The picture's grey levels as check reads them, (R + G + B) / 3, for the clutter around a
+// difference.
+std::vector<float> greyLevels(const cv::Mat& picture)
+{
+    cv::Mat grey;
+    cv::transform(picture, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
+    cv::Mat greyF;
+    grey.convertTo(greyF, CV_32F);
+    return greyF.reshape(1, 1);
+}
+
+// How findable the change inside `rect` is, measured as check measures it on the stored
+// pictures (see Findability.h).
+pack::Findability findabilityOf(const cv::Mat& original, const cv::Mat& modified,
+                                const cv::Rect& rect, const std::vector<float>& grey)
+{
+    const int radius = int(std::ceil(3 * kPerceptSigma));
+    const cv::Rect bounds(0, 0, original.cols, original.rows);
+    const cv::Rect around = cv::Rect(rect.x - radius, rect.y - radius, rect.width + 2 * radius,
+                                     rect.height + 2 * radius) &
+                            bounds;
+    const cv::Mat change = perceptibleChange(original(around), modified(around));
+    const cv::Mat inside = change(rect - around.tl()).clone();
+    const std::vector<float> deltaE = inside.reshape(1, 1);
+    return pack::measureFindability(deltaE, grey, original.cols, original.rows,
+                                    {rect.x, rect.y, rect.width, rect.height});
+}
+
+bool suits(const pack::Findability& f, int level)
+{
+    const pack::LevelFindability need = pack::levelFindability(level);
+    return f.changedArea >= need.minArea && f.score >= need.minScore && f.score <= need.maxScore;
+}
+
+// The rectangle the game will get around an edit's changed pixels in `zone`, before JPEG.
+cv::Rect changedRect(const cv::Mat& before, const cv::Mat& after, const cv::Rect& zone)
+{
+    const cv::Mat changed = changedPixels(before(zone), after(zone), kJpegTolerance);
+    if (cv::countNonZero(changed) == 0)
+        return {};
+    const cv::Rect r = cv::boundingRect(changed) + zone.tl();
+    return cv::Rect(r.x - kRectMargin, r.y - kRectMargin, r.width + 2 * kRectMargin,
+                    r.height + 2 * kRectMargin) &
+           cv::Rect(0, 0, before.cols, before.rows);
+}
+
 struct Attempt
 {
     cv::Mat modified;
@@ -281,11 +326,12 @@ struct Memory
     detail::FillCache fills;
 };
 
-bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelStyle& style,
-                const Visibility& visibility, std::mt19937& rng, int& budget, Memory& memory,
-                Attempt& attempt, const std::function<void(int placed)>& tried)
+bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const Analysis& analysis,
+                int level, std::mt19937& rng, int& budget, Memory& memory, Attempt& attempt,
+                const std::function<void(int placed)>& tried)
 {
     std::vector<cv::Rect>& rejected = memory.rejected;
+    const LevelStyle& style = detail::levelStyle(level);
     attempt.modified = picture.clone();
     std::vector<EditKind> order{EditKind::Remove, EditKind::Recolour, EditKind::Clone,
                                 EditKind::Resize, EditKind::Move,     EditKind::Flip};
@@ -356,28 +402,32 @@ bool placeEdits(const cv::Mat& picture, const Analysis& analysis, const LevelSty
                       std::string(editKindName(kind)) + " refused: " + refusal);
                 continue;
             }
-            // Judged on the zone, so the blur sees the window's surroundings as they are.
+            // Judged on the rectangle the game will get, as check judges the stored pair.
             const cv::Rect zone = zoneOf(window);
-            const double needed = visibility.minArea;
-            const int area = perceptibleArea(picture(zone), work(zone), visibility.deltaE);
+            const cv::Rect rect = changedRect(picture, work, zone);
+            const pack::Findability measured =
+                rect.empty() ? pack::Findability{} : findabilityOf(picture, work, rect, grey);
             cv::Mat pastedInZone;
             if (!pasted.empty()) {
                 pastedInZone = cv::Mat::zeros(zone.size(), CV_8U);
                 pasted.copyTo(pastedInZone(window - zone.tl()));
             }
             const int fresh = newEdges(picture(zone), work(zone), pastedInZone);
-            const bool quiet = area < needed;
+            const bool quiet = !suits(measured, level);
             const bool cuts = kind != EditKind::Recolour && fresh > window.width / 4;
             const bool smooth =
                 !quiet && !cuts && seamTexture(picture(zone), work(zone)) < pack::kMinTextureRatio;
             trace(window, pick.segment,
                   std::string(editKindName(kind)) +
-                      (quiet    ? " refused: too quiet"
+                      (quiet    ? " refused: findability does not suit the level"
                        : cuts   ? " refused: draws new edges"
                        : smooth ? " refused: smoother than around"
                                 : " placed") +
-                      " (" + std::to_string(area) + " of " + std::to_string(int(needed)) +
-                      " pixels, new edges " + std::to_string(fresh) + ")");
+                      " (" + std::to_string(measured.changedArea) +
+                      " pixels plainly changed, clutter " +
+                      std::to_string(int(measured.clutter * 100)) + " %, findability " +
+                      std::to_string(int(measured.score)) + ", new edges " + std::to_string(fresh) +
+                      ")");
             // Cuts, seams and broken lines: a few new edge pixels come with any change, more
             // than a quarter of the window's side give the edit away. A recolour follows the
             // thing's own outline and only shifts the brightness of its texture; it cuts
@@ -417,17 +467,7 @@ const char* editKindName(EditKind kind)
     return "?";
 }
 
-Visibility levelVisibility(int level)
-{
-    // Easy: about a 19 x 19 area changed plainly; Medium: a 16 x 16 one; Hard: an 11 x 11 one
-    // changed enough to see when looking there. Easy asks for more area rather than more
-    // contrast: at Delta E 20 most photos hold fewer than four such changes, and a large
-    // change is plain at a glance even where its colours are close.
-    static const Visibility levels[3] = {{16.0, 350}, {16.0, 250}, {12.0, 120}};
-    return levels[std::clamp(level, 1, 3) - 1];
-}
-
-int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE)
+cv::Mat perceptibleChange(const cv::Mat& a, const cv::Mat& b)
 {
     CV_Assert(a.size() == b.size() && a.type() == CV_8UC3 && b.type() == CV_8UC3);
     cv::Mat fa, fb, la, lb;
@@ -440,8 +480,20 @@ int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE)
                      cv::BORDER_REPLICATE);
     std::vector<cv::Mat> ch;
     cv::split(diff, ch);
-    cv::Mat squared = ch[0].mul(ch[0]) + ch[1].mul(ch[1]) + ch[2].mul(ch[2]);
-    return cv::countNonZero(squared > deltaE * deltaE);
+    cv::Mat change;
+    cv::sqrt(ch[0].mul(ch[0]) + ch[1].mul(ch[1]) + ch[2].mul(ch[2]), change);
+    return change;
+}
+
+pack::Findability differenceFindability(const cv::Mat& original, const cv::Mat& modified,
+                                        const cv::Rect& rect)
+{
+    return findabilityOf(original, modified, rect, greyLevels(original));
+}
+
+int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE)
+{
+    return cv::countNonZero(perceptibleChange(a, b) > deltaE);
 }
 
 cv::Mat changedPixels(const cv::Mat& a, const cv::Mat& b, int threshold)
@@ -507,8 +559,7 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
     if (progress && !progress(0, 0))
         throw GenerateCancelled();
     const Analysis analysis = detail::analyse(picture, detail::segmentationScale(seed));
-    const LevelStyle& style = detail::levelStyle(level);
-    const Visibility visibility = levelVisibility(level);
+    const std::vector<float> grey = greyLevels(picture);
     std::mt19937 rng(seed ^ (0x9e3779b9u * std::uint32_t(level)));
 
     int budget = kWindowBudget;
@@ -519,7 +570,7 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
                 throw GenerateCancelled();
         };
         Attempt attempt;
-        if (!placeEdits(picture, analysis, style, visibility, rng, budget, memory, attempt, tried))
+        if (!placeEdits(picture, grey, analysis, level, rng, budget, memory, attempt, tried))
             continue;
 
         Pair pair;
@@ -543,8 +594,7 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
         for (std::size_t i = 0; i < rects.size(); ++i) {
             fair = fair &&
                    visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
-                   perceptibleArea(original(zones[i]), modified(zones[i]), visibility.deltaE) >=
-                       kJpegVisibilityFactor * visibility.minArea &&
+                   suits(findabilityOf(original, modified, rects[i], grey), level) &&
                    seamPassesCheck(original, modified, rects[i]);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;

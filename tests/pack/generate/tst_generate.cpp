@@ -199,13 +199,17 @@ void TestGenerate::pairKeepsItsPromises()
         QVERIFY2(
             visible >= kMinVisiblePixels,
             qPrintable(QString("rectangle %1 shows only %2 changed pixels").arg(i).arg(visible)));
-        // And the change survives looking at it the way a player does, blurred by distance.
-        const Visibility needed = levelVisibility(level);
-        const int perceptible = perceptibleArea(original(r), modified(r), needed.deltaE);
-        QVERIFY2(perceptible >= 0.8 * needed.minArea,
-                 qPrintable(QString("rectangle %1 is perceptible over only %2 pixels")
+        // And it is as findable as the level promises, measured as check measures it.
+        const pack::Findability found = differenceFindability(original, modified, r);
+        const pack::LevelFindability need = pack::levelFindability(level);
+        QVERIFY2(found.changedArea >= need.minArea && found.score >= need.minScore &&
+                     found.score <= need.maxScore,
+                 qPrintable(QString("rectangle %1 at level %2: %3 pixels plainly changed, "
+                                    "findability %4")
                                 .arg(i)
-                                .arg(perceptible)));
+                                .arg(level)
+                                .arg(found.changedArea)
+                                .arg(found.score)));
         outside(r).setTo(0);
     }
     QCOMPARE(cv::countNonZero(outside), 0);
@@ -268,14 +272,14 @@ void TestGenerate::perceptibleIgnoresShuffledTexture()
     cv::Mat mirrored;
     cv::flip(grain, mirrored, 1);
     QVERIFY(cv::countNonZero(changedPixels(grain, mirrored, kVisibleDelta)) > 5000);
-    QVERIFY2(perceptibleArea(grain, mirrored, levelVisibility(3).deltaE) <
-                 levelVisibility(3).minArea,
+    QVERIFY2(perceptibleArea(grain, mirrored, pack::kPlainChangeDeltaE) <
+                 pack::levelFindability(3).minArea,
              "mirrored grain counted as a visible change");
 
     cv::Mat recoloured = grain.clone();
     cv::circle(recoloured, cv::Point(60, 60), 25, cv::Scalar(40, 160, 230), cv::FILLED);
-    QVERIFY(perceptibleArea(grain, recoloured, levelVisibility(1).deltaE) >=
-            levelVisibility(1).minArea);
+    QVERIFY(perceptibleArea(grain, recoloured, pack::kPlainChangeDeltaE) >=
+            pack::levelFindability(1).minArea);
 }
 
 void TestGenerate::softOutlinesAreLeftAlone_data()
