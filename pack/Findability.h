@@ -22,8 +22,8 @@ inline constexpr double kPlainChangeDeltaE = 20.0;
 // and skin stay below.
 inline constexpr float kBusyGradient = 28.f;
 // How much busy surroundings hide a change: a difference whose neighbourhood is all busy counts
-// as a quarter of its plainly changed area.
-inline constexpr double kClutterWeight = 3.0;
+// as a third of its plainly changed area.
+inline constexpr double kClutterWeight = 2.0;
 
 struct Findability
 {
@@ -90,7 +90,7 @@ struct LevelFindability
 inline LevelFindability levelFindability(int level)
 {
     static constexpr LevelFindability levels[3] = {
-        {900, 450.0, 1e9}, {300, 150.0, 1e9}, {60, 30.0, 400.0}};
+        {400, 200.0, 1e9}, {200, 100.0, 1e9}, {60, 30.0, 300.0}};
     return levels[std::clamp(level, 1, 3) - 1];
 }
 

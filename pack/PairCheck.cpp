@@ -345,7 +345,8 @@ DifferenceFindability measureFindability(const QImage& original, const QImage& m
     return result;
 }
 
-std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& findability)
+std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& findability,
+                                   unsigned flagged)
 {
     static const char* const names[] = {"Easy", "Medium", "Hard"};
     std::vector<Finding> findings;
@@ -354,9 +355,20 @@ std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& finda
     const LevelFindability need = levelFindability(level);
     for (int k = 0; k < 4; ++k) {
         const std::optional<Findability>& f = findability[std::size_t(k)];
-        if (!f || f->changedArea < levelFindability(3).minArea)
-            continue; // too faint for any level: the pixel checks say so
+        if (!f || (flagged & bit(k)))
+            continue; // the pixel checks have said what is wrong with it
         const int fits = fittingLevel(*f);
+        if (f->changedArea < levelFindability(3).minArea ||
+            f->score < levelFindability(3).minScore) {
+            findings.push_back(
+                {Finding::Warning,
+                 label(k) + QStringLiteral(": too faint for any level (findability %1, %2 pixels "
+                                           "plainly changed)")
+                                .arg(qRound(f->score))
+                                .arg(f->changedArea),
+                 bit(k)});
+            continue;
+        }
         if (fits > level && (f->changedArea < need.minArea || f->score < need.minScore))
             findings.push_back(
                 {Finding::Warning,

@@ -1,3 +1,4 @@
+#include "Findability.h"
 #include "generate/Internal.h"
 
 #include <algorithm>
@@ -70,6 +71,21 @@ cv::Mat edgeMap(const cv::Mat& picture)
     cv::GaussianBlur(gray, gray, cv::Size(3, 3), 0);
     cv::Canny(gray, edges, 50, 130);
     return edges;
+}
+
+double clutterAround(const Analysis& analysis, const cv::Rect& box)
+{
+    const auto sum = [&](const cv::Rect& r) {
+        const cv::Mat& i = analysis.busySum;
+        return i.at<double>(r.y + r.height, r.x + r.width) - i.at<double>(r.y, r.x + r.width) -
+               i.at<double>(r.y + r.height, r.x) + i.at<double>(r.y, r.x);
+    };
+    const int w = analysis.busySum.cols - 1, h = analysis.busySum.rows - 1;
+    const pack::SeamBox n = pack::neighbourhood({box.x, box.y, box.width, box.height}, w, h);
+    const cv::Rect around(n.x, n.y, n.width, n.height);
+    const cv::Rect inner = box & around;
+    const double count = double(around.area() - inner.area());
+    return count <= 0 ? 0.0 : (sum(around) - sum(inner)) / count;
 }
 
 double windowMean(const cv::Mat& integral, const cv::Rect& r)
@@ -255,6 +271,19 @@ Analysis analyse(const cv::Mat& picture, const SegmentationScale& scale)
     cv::integral(a.interest, a.interestSum, CV_64F);
     cv::integral(edge01, a.edgeSum, CV_64F);
     cv::integral(gray, a.graySum, a.graySqSum, CV_64F, CV_64F);
+    {
+        // Busy as check counts it: grey (R + G + B) / 3, central differences across and down.
+        cv::Mat grey, dx, dy;
+        cv::transform(picture, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
+        grey.convertTo(grey, CV_32F);
+        const cv::Mat kx = (cv::Mat_<float>(1, 3) << -1, 0, 1);
+        cv::filter2D(grey, dx, CV_32F, kx, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+        cv::filter2D(grey, dy, CV_32F, kx.t(), cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+        const cv::Mat busy = (cv::abs(dx) + cv::abs(dy)) > pack::kBusyGradient;
+        cv::Mat busy01;
+        busy.convertTo(busy01, CV_8U, 1.0 / 255);
+        cv::integral(busy01, a.busySum, CV_64F);
+    }
 
     cv::Mat hsv;
     cv::cvtColor(bgrF, hsv, cv::COLOR_BGR2HSV);

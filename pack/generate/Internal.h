@@ -42,6 +42,7 @@ struct Analysis
     cv::Mat edgeSum;     // of the Canny edge map, 0/1
     cv::Mat graySum;
     cv::Mat graySqSum;
+    cv::Mat busySum; // of the pixels check counts as busy (see pack::clutterAround), 0/1
     // Share of the picture's pixels in each 10-degree hue bin, counting only clearly coloured
     // pixels: the scene's palette, for recolours that belong and against recolouring the
     // light that bathes the whole scene.
@@ -88,6 +89,8 @@ std::vector<cv::Mat> graphSegmentations(const cv::Mat& picture, double sigma,
 cv::Mat edgeMap(const cv::Mat& picture);
 
 double windowMean(const cv::Mat& integral, const cv::Rect& r);
+// The busy share around `box` as pack::clutterAround measures it, from the analysis' integral.
+double clutterAround(const Analysis& analysis, const cv::Rect& box);
 double windowScore(const Analysis& analysis, const cv::Rect& window);
 // The segment's mask placed in a window holding its box (window-sized CV_8U).
 cv::Mat segmentInWindow(const Segment& segment, const cv::Rect& window);

@@ -124,7 +124,8 @@ constexpr int kPlain = -2; // plain ground, where a copy of something can go
 // of the level's size with room around them for the edit's blending, then squares of plain
 // ground of about `side` where a copy of something can go. Patches of texture are never
 // candidates: a changed patch reads as a smear or goes unseen, a changed thing as a thing.
-std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& style, int side,
+std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& style,
+                                  const pack::LevelFindability& need, int side,
                                   const std::vector<cv::Rect>& taken,
                                   const std::vector<cv::Rect>& rejected)
 {
@@ -143,6 +144,14 @@ std::vector<Candidate> candidates(const Analysis& analysis, const LevelStyle& st
         // A thing with a soft outline takes no edit (see applyEdit); not worth a window.
         if (longer < style.objectMin || longer > style.objectMax ||
             s.sharpness < detail::kMinOutlineSharpness)
+            continue;
+        // Nor is a thing too small to change as plainly as the level asks, given how busy
+        // its surroundings are: a move or a resize changes about twice its area, the other
+        // edits about its area.
+        const double clutter = detail::clutterAround(analysis, box);
+        const double reachable = 2.0 * cv::countNonZero(s.mask);
+        if (reachable < need.minArea ||
+            reachable < need.minScore * (1.0 + pack::kClutterWeight * clutter))
             continue;
         const int wide = longer * 11 / 10 + 16;
         const cv::Point centre = (box.tl() + box.br()) / 2;
@@ -344,8 +353,8 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             return false;
         }
         const int side = std::uniform_int_distribution<int>(style.windowMin, style.windowMax)(rng);
-        const std::vector<Candidate> options =
-            candidates(analysis, style, side, attempt.windows, rejected);
+        const std::vector<Candidate> options = candidates(
+            analysis, style, pack::levelFindability(level), side, attempt.windows, rejected);
         if (options.empty()) {
             // Every spot has been tried or is taken. The next attempt goes over the places
             // that took an edit in another order, which frees the places they crowded out.

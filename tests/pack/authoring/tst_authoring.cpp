@@ -1,5 +1,6 @@
 // list, extract and check, on databases built by tavrello-pack from small drawn pictures.
 #include "Build.h"
+#include "Findability.h"
 #include "Manifest.h"
 #include "Readers.h"
 
@@ -20,6 +21,10 @@ namespace {
 // Four difference squares, in pixels, well apart.
 const QList<QRect> kSquares{QRect(40, 40, 40, 40), QRect(300, 60, 40, 40), QRect(80, 300, 40, 40),
                             QRect(320, 340, 40, 40)};
+
+// The same places with small squares: quiet changes, as a Hard pair has them.
+const QList<QRect> kSmallSquares{QRect(40, 40, 12, 12), QRect(300, 60, 12, 12),
+                                 QRect(80, 300, 12, 12), QRect(320, 340, 12, 12)};
 
 // A picture with some structure, so that a difference has something to differ from.
 QImage drawBase(QSize size = {450, 459})
@@ -133,6 +138,9 @@ class AuthoringTests : public QObject
         row("a picture much smaller than the box", "small",
             "warning: the pictures (200 x 220) fill less");
         row("overlapping rectangles", "overlap", "warning: differences 1 and 2 overlap");
+        row("an Easy pair with a difference to search for", "easy with a small one",
+            "warning: difference 3: too hard to find for Easy");
+        row("a Hard pair found at a glance", "hard with large ones", "too plain for Hard");
     }
     void checkFindsExactlyTheFaultOfEachPair()
     {
@@ -147,7 +155,11 @@ class AuthoringTests : public QObject
         const QImage changed = withChanges(base);
         if (fault != "emptylevel")
             author.pairs.append(author.pair(2, 2, base, changed));
-        author.pairs.append(author.pair(3, fault == "emptylevel" ? 2 : 3, base, changed));
+        if (fault == "emptylevel")
+            author.pairs.append(author.pair(3, 2, base, changed));
+        else
+            author.pairs.append(
+                author.pair(3, 3, base, withChanges(base, kSmallSquares), kSmallSquares));
 
         QJsonObject p = author.pair(1, 1, base, changed, kSquares, fault == "jpeg" ? "jpg" : "png");
         QJsonArray d = p["differences"].toArray();
@@ -197,6 +209,14 @@ class AuthoringTests : public QObject
                 QPainter(&edited).fillRect(g, QColor(110, 165, 120));
             p = author.pair(1, 1, grained, edited);
         }
+        if (fault == "easy with a small one") {
+            const QList<QRect> one{kSquares[0], kSquares[1], kSmallSquares[2], kSquares[3]};
+            p = author.pair(1, 1, base, withChanges(base, one), one);
+        }
+        if (fault == "hard with large ones") {
+            author.pairs.append(author.pair(4, 1, base, changed));
+            p = author.pair(1, 3, base, changed);
+        }
         if (fault == "uncovered")
             p = author.pair(1, 1, base,
                             withChanges(base, kSquares + QList{QRect(200, 200, 40, 40)}));
@@ -222,6 +242,14 @@ class AuthoringTests : public QObject
         QVERIFY2(findings.filter(expected).size() == findings.size() &&
                      findings.isEmpty() == expected.isEmpty(),
                  qPrintable(findings.join('\n')));
+        // Every measurable difference has its findability; the fair Easy pair's all suit Easy.
+        const QJsonArray differences = root["pairs"].toArray().last()["differences"].toArray();
+        QCOMPARE(differences.size(), 4);
+        if (expected.isEmpty())
+            for (const QJsonValue& f : differences)
+                QVERIFY2(f["findability"].toInt() >= pack::levelFindability(1).minScore &&
+                             f["changed_area"].toInt() >= pack::levelFindability(1).minArea,
+                         qPrintable(QJsonDocument(differences).toJson()));
         const int errors = int(findings.filter(QRegularExpression("^error")).size());
         QCOMPARE(json.exitCode, errors > 0 ? 1 : 0);
         QCOMPARE(root["error_count"].toInt(), errors);
@@ -230,6 +258,7 @@ class AuthoringTests : public QObject
         QCOMPARE(text.exitCode, json.exitCode);
         for (const QString& f : findings)
             QVERIFY2(text.out.contains(f.toUtf8()), text.out.constData());
+        QVERIFY2(text.out.contains("(findability "), text.out.constData());
         QVERIFY2(text.out.endsWith(QStringLiteral("%1 error%2, %3 warning%4\n")
                                        .arg(errors)
                                        .arg(errors == 1 ? "" : "s")

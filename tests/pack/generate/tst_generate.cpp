@@ -1,3 +1,4 @@
+#include "PairCheck.h"
 #include "generate/Generate.h"
 #include "generate/Internal.h"
 
@@ -186,6 +187,10 @@ void TestGenerate::pairKeepsItsPromises()
     QCOMPARE(original.rows, format::kPictureHeight);
     QCOMPARE(modified.size(), original.size());
 
+    const QImage qOriginal =
+        QImage::fromData(pair.originalJpeg.data(), int(pair.originalJpeg.size()));
+    const QImage qModified =
+        QImage::fromData(pair.modifiedJpeg.data(), int(pair.modifiedJpeg.size()));
     const cv::Rect picture(0, 0, format::kPictureWidth, format::kPictureHeight);
     cv::Mat outside = changedPixels(original, modified, kJpegTolerance);
     for (std::size_t i = 0; i < pair.differences.size(); ++i) {
@@ -210,6 +215,15 @@ void TestGenerate::pairKeepsItsPromises()
                                 .arg(level)
                                 .arg(found.changedArea)
                                 .arg(found.score)));
+        // check, reading the stored pictures with Qt, sees the same change.
+        const std::vector<float> seen =
+            pack::perceptibleChange(qOriginal, qModified, QRect(r.x, r.y, r.width, r.height));
+        const auto checkArea = std::count_if(seen.begin(), seen.end(),
+                                             [](float d) { return d > pack::kPlainChangeDeltaE; });
+        QVERIFY2(std::abs(double(checkArea) - found.changedArea) <= 0.03 * found.changedArea + 3,
+                 qPrintable(QString("check sees %1 pixels plainly changed, the generator %2")
+                                .arg(checkArea)
+                                .arg(found.changedArea)));
         outside(r).setTo(0);
     }
     QCOMPARE(cv::countNonZero(outside), 0);
@@ -457,6 +471,7 @@ void TestGenerate::refusesBadInput_data()
     QTest::newRow("too small") << "small";
     QTest::newRow("nearly flat") << "flat";
     QTest::newRow("bad level") << "level";
+    QTest::newRow("over 100 megapixels") << "huge";
 }
 
 void TestGenerate::refusesBadInput()
@@ -477,6 +492,24 @@ void TestGenerate::refusesBadInput()
     } else if (kind == "level") {
         QVERIFY(cv::imwrite(photo.toStdString(), scene(700, 714)));
         level = "4";
+    } else if (kind == "huge") {
+        // A PNG whose header promises 30 000 x 30 000 pixels and holds none: refused from the
+        // header alone, before anything is decoded.
+        QFile f(photo);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromRawData("\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48"
+                                        "\x44\x52\x00\x00\x75\x30\x00\x00\x75\x30\x08\x02"
+                                        "\x00\x00\x00\xe9\x45\x6f\xed\x00\x00\x00\x00\x49"
+                                        "\x45\x4e\x44\xae\x42\x60\x82",
+                                        45));
+        f.close();
+        try {
+            readPhoto(photo);
+            QFAIL("no error");
+        } catch (const GenerateError& e) {
+            QVERIFY2(QString(e.what()).contains("30000 x 30000 pixels, over 100 megapixels"),
+                     e.what());
+        }
     }
     const QString out = tmp.filePath("out");
     QCOMPARE(runGenerate({photo, "--level", level, "--out", out}), 2);
