@@ -5,11 +5,14 @@
 #include "CommandArguments.h"
 #include "Extract.h"
 #include "List.h"
+#include "Sheet.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
@@ -29,6 +32,7 @@ constexpr Command kCommands[] = {
     {"list", "print the pairs of a database, one line each", &runList},
     {"extract", "take a database apart into pictures and a manifest", &runExtract},
     {"check", "find pairs that can't be played fairly", &runCheck},
+    {"sheet", "draw every pair into one PNG to look over", &runSheet},
     {"generate", "make a pair from a photo and add it to a manifest", &runGeneratorProgram},
 };
 
@@ -87,11 +91,30 @@ int dispatch(QStringList args)
     throw UsageError(QStringLiteral("unknown command \"%1\" (try --help)").arg(name).toStdString());
 }
 
+// Drawing text needs Qt's fonts, which come with a QGuiApplication and its platform plugin. Only
+// the sheet draws, so only it pays for loading them; it shows no window, so the offscreen
+// platform serves it with or without a display.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "sheet") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Starting the platform, Qt remarks on the session it finds (no XDG_RUNTIME_DIR, say);
+        // that is no concern of a command that writes a file, and it would break the rule that
+        // a failure is one line on stderr.
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        auto app = std::make_unique<QGuiApplication>(argc, argv);
+        qInstallMessageHandler(previous);
+        return app;
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 } // namespace
 
 int runCommandLine(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     try {
