@@ -21,6 +21,8 @@ inline constexpr int kSeamBand = 10;
 inline constexpr double kPlainTexture = 6.0;
 // An edit whose texture falls under this share of its surroundings' reads as a smear.
 inline constexpr double kMinTextureRatio = 0.4;
+// A filled hole more than this many times as busy as its surroundings reads as a pasted patch.
+inline constexpr double kMaxFillTextureRatio = 2.5;
 
 struct SeamBox
 {

@@ -1,6 +1,8 @@
 #include "generate/EditTools.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <limits>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/photo.hpp>
@@ -14,6 +16,56 @@ double objectFraction(const cv::Mat& object)
 {
     return cv::countNonZero(object) / double(object.total());
 }
+
+// Lab of the window, blurred so that grain and texture average out and only the colour of the
+// ground remains.
+cv::Mat groundColour(const cv::Mat& window)
+{
+    cv::Mat f, lab;
+    window.convertTo(f, CV_32FC3, 1.0 / 255);
+    cv::cvtColor(f, lab, cv::COLOR_BGR2Lab);
+    cv::GaussianBlur(lab, lab, cv::Size(0, 0), 2.0);
+    return lab;
+}
+
+double deltaE(const cv::Scalar& a, const cv::Scalar& b)
+{
+    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                     (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+// How far apart the grounds around a hole are: the largest colour difference between the
+// ring's eight sectors around the hole's centre. A thing lying on one ground (a boat on water,
+// a cup on a table) has one colour all round it; a part of a larger thing (an ear, a window of
+// a wall, a lantern on a tower against the sky) meets the rest of the thing on one side and the
+// background on the other, and no fill can be both.
+double groundVariation(const cv::Mat& lab, const cv::Mat& ring, cv::Point centre)
+{
+    std::array<cv::Scalar, 8> sums{};
+    std::array<int, 8> counts{};
+    for (int y = 0; y < ring.rows; ++y)
+        for (int x = 0; x < ring.cols; ++x) {
+            if (!ring.at<uchar>(y, x))
+                continue;
+            const double angle = std::atan2(double(y - centre.y), double(x - centre.x));
+            const int sector = std::clamp(int((angle + CV_PI) / (2 * CV_PI) * 8), 0, 7);
+            const cv::Vec3f v = lab.at<cv::Vec3f>(y, x);
+            sums[std::size_t(sector)] += cv::Scalar(v[0], v[1], v[2]);
+            ++counts[std::size_t(sector)];
+        }
+    double widest = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        for (std::size_t j = i + 1; j < 8; ++j)
+            if (counts[i] >= 8 && counts[j] >= 8)
+                widest = std::max(widest, deltaE(sums[i] / counts[i], sums[j] / counts[j]));
+    return widest;
+}
+
+// Above this (Delta E between sectors of the ring) a hole sits on more than one ground.
+constexpr double kMaxGroundVariation = 30.0;
+// Above this (Delta E between the fill and the ring, both blurred) the fill came from another
+// part of the picture than the ground it replaces: sky inside a roof, grass on a road.
+constexpr double kMaxFillColourShift = 12.0;
 
 } // namespace
 
@@ -33,7 +85,16 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
             return true;
         }
     }
-    const auto remember = [&](const cv::Mat& patch, const cv::Mat& mask, const char* refusal) {
+    const cv::Mat originalLab = groundColour(c.original(window));
+    const cv::Mat around = grow(hole, 8) & ~grow(hole, 2);
+    const auto remember = [&](cv::Mat patch, const cv::Mat& mask, const char* refusal) {
+        // The fill must look like the ground it replaces, not like some other part of the
+        // picture.
+        if (!patch.empty() && deltaE(cv::mean(groundColour(patch), hole),
+                                     cv::mean(originalLab, around)) > kMaxFillColourShift) {
+            patch = cv::Mat();
+            refusal = "fill: colour from elsewhere";
+        }
         if (cache)
             cache->push_back({window, hole.clone(), patch, mask, refusal});
         if (patch.empty())
@@ -45,6 +106,11 @@ bool fillHole(const EditContext& c, const cv::Rect& window, const cv::Mat& hole,
     const cv::Mat ring = grow(hole, 6) & ~hole;
     if (cv::countNonZero(ring) < 40)
         return remember({}, {}, "fill: no rim");
+    const cv::Moments m = cv::moments(hole, true);
+    if (m.m00 > 0 &&
+        groundVariation(originalLab, around, cv::Point(int(m.m10 / m.m00), int(m.m01 / m.m00))) >
+            kMaxGroundVariation)
+        return remember({}, {}, "fill: more than one ground around it (part of something larger)");
 
     // Behind a thing on a plain ground (sky, a wall) there is more of that ground: rebuilding
     // it from the rim is clean, up to a size where the fill shows as a soft blot.

@@ -424,13 +424,16 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             const int fresh = newEdges(picture(zone), work(zone), pastedInZone);
             const bool quiet = !suits(measured, level);
             const bool cuts = kind != EditKind::Recolour && fresh > window.width / 4;
-            const bool smooth =
-                !quiet && !cuts && seamTexture(picture(zone), work(zone)) < pack::kMinTextureRatio;
+            const double texture = quiet || cuts ? 1.0 : seamTexture(picture(zone), work(zone));
+            const bool smooth = texture < pack::kMinTextureRatio;
+            // A hole's fill busier than the ground around it is a patch pasted in.
+            const bool busy = kind == EditKind::Remove && texture > pack::kMaxFillTextureRatio;
             trace(window, pick.segment,
                   std::string(editKindName(kind)) +
                       (quiet    ? " refused: findability does not suit the level"
                        : cuts   ? " refused: draws new edges"
                        : smooth ? " refused: smoother than around"
+                       : busy   ? " refused: fill busier than around"
                                 : " placed") +
                       " (" + std::to_string(measured.changedArea) +
                       " pixels plainly changed, clutter " +
@@ -441,7 +444,7 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             // than a quarter of the window's side give the edit away. A recolour follows the
             // thing's own outline and only shifts the brightness of its texture; it cuts
             // nothing.
-            if (quiet || cuts || smooth)
+            if (quiet || cuts || smooth || busy)
                 continue;
             attempt.modified = work;
             attempt.windows.push_back(window);
