@@ -49,11 +49,9 @@ QString describe(const std::exception& e, const QString& fallbackFile)
     return what.startsWith(fallbackFile) ? what : fallbackFile + ": " + what;
 }
 
-// "pair 3", "pairs 3 and 7", "pairs 3, 5 and 7".
-QString pairsNamed(QList<qint32> ids)
+// "pair 3", "pairs 3 and 7", "pairs 3, 5 and 7", from ids in order, each once.
+QString pairsNamed(const QList<qint32>& ids)
 {
-    std::sort(ids.begin(), ids.end());
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     QStringList words;
     for (const qint32 id : ids)
         words << QString::number(id);
@@ -434,10 +432,11 @@ bool EditorWindow::play()
         return false;
     }
 
-    const QString leftOut =
-        withErrors.isEmpty()
-            ? QString()
-            : tr("%1 left out: errors make a pair unfair to play.").arg(pairsNamed(withErrors));
+    const QString leftOut = withErrors.isEmpty()
+                                ? QString()
+                                : tr("Played without %1: %2 errors.")
+                                      .arg(pairsNamed(withErrors),
+                                           withErrors.size() == 1 ? tr("it has") : tr("they have"));
     if (!anyLevel) {
         if (m_document.count() == 0)
             showProblem(tr("Nothing to play: there are no pairs yet."));

@@ -524,10 +524,10 @@ class EditorTest : public QObject
             << "pairs" << QList<int>{} << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13} << "";
         QTest::newRow("one pair with an error")
             << "pairs" << QList<int>{2} << QList<int>{1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 13}
-            << "pair 3 left out";
+            << "Played without pair 3: it has errors.";
         QTest::newRow("two pairs with errors")
             << "pairs" << QList<int>{5, 2} << QList<int>{1, 2, 4, 5, 7, 8, 9, 10, 11, 13}
-            << "pairs 3 and 6 left out";
+            << "Played without pairs 3 and 6: they have errors.";
         QTest::newRow("every pair with errors")
             << "broken" << QList<int>{} << QList<int>{}
             << "Nothing to play: every pair has errors (pair 1).";
