@@ -20,6 +20,7 @@
 #include <QProgressDialog>
 #include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QThread>
@@ -46,6 +47,17 @@ QString describe(const std::exception& e, const QString& fallbackFile)
         return QStringLiteral("%1: %2").arg(input->file(), input->problem());
     const QString what = QString::fromLocal8Bit(e.what());
     return what.startsWith(fallbackFile) ? what : fallbackFile + ": " + what;
+}
+
+// "pair 3", "pairs 3 and 7", "pairs 3, 5 and 7", from ids in order, each once.
+QString pairsNamed(const QList<qint32>& ids)
+{
+    QStringList words;
+    for (const qint32 id : ids)
+        words << QString::number(id);
+    const QString last = words.takeLast();
+    return words.isEmpty() ? EditorWindow::tr("pair %1").arg(last)
+                           : EditorWindow::tr("pairs %1 and %2").arg(words.join(", "), last);
 }
 
 QString levelName(int level)
@@ -117,6 +129,8 @@ EditorWindow::EditorWindow(const QString& settingsFile, QWidget* parent)
     resize(1280, 860);
 }
 
+// The play folder goes with the window; a game still running on its database keeps reading the
+// file it opened.
 EditorWindow::~EditorWindow() = default;
 
 void EditorWindow::createActions()
@@ -147,16 +161,15 @@ void EditorWindow::createActions()
                             saveTo(path);
                     })
         ->setShortcut(QKeySequence::SaveAs);
-    file->addAction(tr("&Build Database..."), this,
-                    [this] {
-                        const QString path = QFileDialog::getSaveFileName(
-                            this, tr("Build a database"), "dbImages.mdb",
-                            tr("Access database (*.mdb)"), nullptr,
-                            QFileDialog::DontConfirmOverwrite);
-                        if (!path.isEmpty())
-                            buildTo(path);
-                    })
-        ->setShortcut(Qt::CTRL | Qt::Key_B);
+    QAction* build = file->addAction(tr("&Build Database..."), this, [this] {
+        const QString path = QFileDialog::getSaveFileName(
+            this, tr("Build a database"), suggestedDatabase(), tr("Access database (*.mdb)"),
+            nullptr, QFileDialog::DontConfirmOverwrite);
+        if (!path.isEmpty())
+            buildTo(path);
+    });
+    build->setObjectName("buildAction");
+    build->setShortcut(Qt::CTRL | Qt::Key_B);
     file->addSeparator();
     file->addAction(tr("&Quit"), this, &QWidget::close)->setShortcut(QKeySequence::Quit);
 
@@ -188,6 +201,11 @@ void EditorWindow::createActions()
             generateFrom(photo);
     });
     generate->setShortcut(Qt::CTRL | Qt::Key_G);
+    pairs->addSeparator();
+    QAction* playAction = pairs->addAction(tr("&Play"), this, &EditorWindow::play);
+    playAction->setObjectName("playAction");
+    playAction->setShortcut(Qt::Key_F5);
+    playAction->setToolTip(tr("Start the game on these pairs as they are now"));
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     QAction* heat = view->addAction(tr("&Heat Map"));
@@ -214,6 +232,7 @@ void EditorWindow::createActions()
     tools->addSeparator();
     tools->addAction(addPictures);
     tools->addAction(generate);
+    tools->addAction(playAction);
     tools->addSeparator();
     tools->addAction(heat);
     tools->addAction(blink);
@@ -318,7 +337,6 @@ bool EditorWindow::buildTo(const QString& path)
     // Pictures read from a database or made by the generator exist only in memory until saved;
     // the writer reads files, so they wait in a folder of their own for the build's length.
     QTemporaryDir loose;
-    QString error;
     pack::Manifest manifest;
     try {
         manifest = m_document.toManifest(loose.path());
@@ -328,9 +346,24 @@ bool EditorWindow::buildTo(const QString& path)
         return false;
     }
 
+    const QString error = writeDatabase(manifest, path, tr("Build Database"));
+    if (!error.isEmpty()) {
+        showProblem(tr("No database built. %1").arg(sentence(error)));
+        return false;
+    }
+    showProblem({});
+    statusBar()->showMessage(
+        tr("Built %1 with %n pair(s)", nullptr, int(manifest.pairs.size())).arg(path), 8000);
+    return true;
+}
+
+QString EditorWindow::writeDatabase(const pack::Manifest& manifest, const QString& path,
+                                    const QString& title)
+{
+    QString error;
     QProgressDialog progress(tr("Writing %1...").arg(QFileInfo(path).fileName()), QString(), 0,
                              std::max(1, int(manifest.pairs.size())), this);
-    progress.setWindowTitle(tr("Build Database"));
+    progress.setWindowTitle(title);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
     progress.setValue(0);
@@ -357,15 +390,92 @@ bool EditorWindow::buildTo(const QString& path)
     worker->wait();
     delete worker;
     progress.reset();
+    return error;
+}
 
-    if (!error.isEmpty()) {
-        showProblem(tr("No database built. %1").arg(sentence(error)));
+QString EditorWindow::suggestedDatabase() const
+{
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tavrello";
+    QDir().mkpath(folder);
+    // A pairs folder called "garden" suggests garden.mdb; anything else the game's own name.
+    QString name = QStringLiteral("dbImages");
+    if (m_document.source() == PairDocument::Source::Manifest)
+        name = QFileInfo(QFileInfo(m_document.path()).absolutePath()).fileName();
+    return folder + '/' + name + ".mdb";
+}
+
+bool EditorWindow::play()
+{
+    QList<qint32> withErrors;
+    pack::Manifest manifest;
+    bool anyLevel = false;
+    QTemporaryDir loose;
+    try {
+        // Pictures held only in memory are written out for the writer, as for a build.
+        const pack::Manifest all = m_document.toManifest(loose.path());
+        for (int i = 0; i < m_document.count(); ++i) {
+            const auto worst = m_document.worstFinding(i);
+            updateItem(i);
+            if (worst && worst->severity == pack::Finding::Error) {
+                withErrors << m_document.pair(i).numbers.id;
+                continue;
+            }
+            manifest.pairs.push_back(all.pairs[std::size_t(i)]);
+            const int level = m_document.pair(i).numbers.level;
+            anyLevel = anyLevel || (level >= 1 && level <= 3);
+        }
+        manifest.coordinateType = all.coordinateType;
+        manifest.path = m_document.path();
+    } catch (const std::exception& e) {
+        showProblem(tr("Nothing to play. %1").arg(sentence(describe(e, m_document.path()))));
         return false;
     }
-    showProblem({});
-    statusBar()->showMessage(
-        tr("Built %1 with %n pair(s)", nullptr, int(manifest.pairs.size())).arg(path), 8000);
+
+    const QString leftOut = withErrors.isEmpty()
+                                ? QString()
+                                : tr("Played without %1: %2 errors.")
+                                      .arg(pairsNamed(withErrors),
+                                           withErrors.size() == 1 ? tr("it has") : tr("they have"));
+    if (!anyLevel) {
+        if (m_document.count() == 0)
+            showProblem(tr("Nothing to play: there are no pairs yet."));
+        else if (manifest.pairs.empty())
+            showProblem(
+                tr("Nothing to play: every pair has errors (%1).").arg(pairsNamed(withErrors)));
+        else
+            showProblem(tr("Nothing to play: no pair without errors is at level 1, 2 or 3."));
+        return false;
+    }
+
+    if (!m_playFolder || !m_playFolder->isValid())
+        m_playFolder = std::make_unique<QTemporaryDir>();
+    if (!m_playFolder->isValid()) {
+        showProblem(tr("Nothing to play: no folder for the database (%1).")
+                        .arg(m_playFolder->errorString()));
+        return false;
+    }
+    const QString database = m_playFolder->filePath("dbImages.mdb");
+    // A game started earlier still reads the file it opened: the writer puts a new file in its
+    // place rather than writing into the old one.
+    const QString error = writeDatabase(manifest, database, tr("Play"));
+    if (!error.isEmpty()) {
+        showProblem(tr("Nothing to play. %1").arg(sentence(error)));
+        return false;
+    }
+    const QString game = gameBesideEditor();
+    if (!m_launchGame(game, {database})) {
+        showProblem(tr("The game %1 can't be started.").arg(game));
+        return false;
+    }
+    showProblem(leftOut);
+    statusBar()->showMessage(tr("Playing %n pair(s)", nullptr, int(manifest.pairs.size())), 8000);
     return true;
+}
+
+QString EditorWindow::playedDatabase() const
+{
+    return m_playFolder ? m_playFolder->filePath("dbImages.mdb") : QString();
 }
 
 bool EditorWindow::addPairFromPictures(const QString& original, const QString& modified)

@@ -2,16 +2,19 @@
 // The editor's one window: the pairs in a list on the left, the selected pair on the right, and
 // the file work (open, save, build a database) and the ways to add pairs in its menus.
 
+#include "GameLauncher.h"
 #include "PairDocument.h"
 
 #include <QMainWindow>
 #include <QTimer>
+#include <memory>
 
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
 class QSettings;
+class QTemporaryDir;
 
 namespace editor {
 
@@ -34,6 +37,15 @@ class EditorWindow : public QMainWindow
     bool saveTo(const QString& manifestPath);
     // Asks before replacing `path`; shows progress while the writer works.
     bool buildTo(const QString& path);
+    // Where Build Database... proposes to write: the author's data folder
+    // (~/.local/share/tavrello, made when missing), named after the pairs folder.
+    QString suggestedDatabase() const;
+    // Builds the pairs without errors, as they are now, into a database of the editor's own and
+    // starts the game on it. Pairs left out, or why nothing starts, are said in the message bar.
+    bool play();
+    // The database play() built last; removed with the window.
+    QString playedDatabase() const;
+    void setGameLauncher(GameLauncher launcher) { m_launchGame = std::move(launcher); }
     bool addPairFromPictures(const QString& original, const QString& modified);
     // Opens the generator's dialog on a photo (not modal; it adds what the author keeps).
     GenerateDialog* generateFrom(const QString& photo);
@@ -59,6 +71,10 @@ class EditorWindow : public QMainWindow
     bool maybeSave();
     void rememberRecent(const QString& path);
     void fillRecentMenu();
+    // Writes `manifest` to `path` in a worker, with a progress dialog of that title; returns
+    // what went wrong, empty on success.
+    QString writeDatabase(const pack::Manifest& manifest, const QString& path,
+                          const QString& title);
 
     PairDocument m_document;
     QSettings* m_settings;
@@ -69,6 +85,9 @@ class EditorWindow : public QMainWindow
     // Checks the pairs not yet seen, one per turn of the event loop, so the list fills in while
     // the author already works on the first pair.
     QTimer m_checkPass;
+    GameLauncher m_launchGame = startDetached;
+    // The databases play() builds, private to this window and removed with it.
+    std::unique_ptr<QTemporaryDir> m_playFolder;
 };
 
 } // namespace editor

@@ -3,6 +3,7 @@
 #include "CursorFile.h"
 #include "ObjectReference.h"
 #include "Twips.h"
+#include "format/PairTable.h"
 #include "store/Connection.h"
 #include "store/Recordset.h"
 #include "support/ApplicationTitle.h"
@@ -14,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
@@ -21,6 +23,13 @@
 #include <QScreen>
 
 using support::ErrorTrap;
+
+// Q_INIT_RESOURCE declares the resource's function where it stands, which must be outside any
+// namespace.
+static void initialiseGameIcons()
+{
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace game {
 namespace {
@@ -54,10 +63,23 @@ constexpr std::array<MarkerPlace, 4> shape2Places{{{495, 6300, 420, 285},
                                                    {1575, 6300, 420, 285},
                                                    {2115, 6300, 420, 285}}};
 
+// The icons are compiled into this static library, and a linker keeps a resource object of a
+// static library only when something refers to it: without this call every program would read
+// four missing files. Once for the whole program, whichever window asks first.
+void initialiseIconResources()
+{
+    static const bool initialised = [] {
+        initialiseGameIcons();
+        return true;
+    }();
+    Q_UNUSED(initialised);
+}
+
 // The pictures are decoded as PNG by name: QIcon::addFile would ask every image plugin installed
 // whether it knows the file, loading them all, which was a sixth of the start-up's work.
 QIcon applicationIcon()
 {
+    initialiseIconResources();
     QIcon icon;
     for (const int size : {32, 48, 128, 256}) {
         QImageReader reader(QStringLiteral(":/icons/tavrello-%1.png").arg(size), "png");
@@ -69,7 +91,7 @@ QIcon applicationIcon()
 
 } // namespace
 
-Form1::Form1(QString programDir, QWidget* parent)
+Form1::Form1(QString programDir, const QString& databaseFile, QWidget* parent)
     : QWidget(parent), Timer1(new GameTimer(this)), Picture1(new PictureBox(this)),
       Picture3(new PictureBox(Picture1->inner())), Picture2(new PictureBox(Picture1->inner())),
       PushButton1(new GameButton(this)),
@@ -77,7 +99,9 @@ Form1::Form1(QString programDir, QWidget* parent)
       Option1(new QRadioButton(QStringLiteral("Easy"), Frame1)),
       Option2(new QRadioButton(QStringLiteral("Medium"), Frame1)),
       Option3(new QRadioButton(QStringLiteral("Hard"), Frame1)), Label1(new StatusLabel(this)),
-      m_programDir(std::move(programDir))
+      m_programDir(std::move(programDir)),
+      m_databaseFile(databaseFile.isEmpty() ? QString()
+                                            : QFileInfo(databaseFile).absoluteFilePath())
 {
     for (std::size_t i = 0; i < 4; ++i) {
         const MarkerPlace& p2 = shape2Places[i];
@@ -152,6 +176,42 @@ QString Form1::programFile(const QString& name) const
     return m_programDir + QLatin1Char('/') + name;
 }
 
+QString Form1::databaseFile() const
+{
+    return m_databaseFile.isEmpty() ? programFile(QStringLiteral("dbImages.mdb")) : m_databaseFile;
+}
+
+bool Form1::databaseMissing() const
+{
+    if (m_databaseFile.isEmpty())
+        return !support::FileExists(databaseFile());
+    // A file of the player's that can't be read, or a folder, is as good as missing: the player
+    // learns which name the game looked for instead of a report about a damaged database.
+    const QFileInfo info(m_databaseFile);
+    return !info.isFile() || !info.isReadable();
+}
+
+void Form1::selectFirstLevelWithPairs()
+{
+    if (!ImageConnection || ImageConnection->State() == 0)
+        return;
+    QRadioButton* const options[] = {Option1, Option2, Option3};
+    for (std::size_t level = 0; level < 3; ++level) {
+        try {
+            store::Recordset rows;
+            rows.Open(format::kLevelQueries[level], *ImageConnection, store::kStaticCursor,
+                      store::kOptimisticLock);
+            if (!rows.Eof()) {
+                options[level]->setChecked(true);
+                return;
+            }
+        } catch (const std::exception&) {
+            // A table the game can't read is reported when a game starts; the choice stays.
+            return;
+        }
+    }
+}
+
 void Form1::setMousePointer(int mode)
 {
     m_mousePointer = mode;
@@ -221,20 +281,14 @@ void Form1::Form_Load()
                   [&] { return support::FileExists(programFile(QStringLiteral("HAND-M.CUR"))); }))
         trap.run(112,
                  [&] { m_mouseIcon = LoadCursorFile(programFile(QStringLiteral("HAND-M.CUR"))); });
-    if (trap.test(114, [&] {
-            return !support::FileExists(programFile(QStringLiteral("dbImages.mdb")));
-        })) {
-        trap.run(116, [&] {
-            support::ShowMessage(programFile(QStringLiteral("dbImages.mdb")) +
-                                 QStringLiteral(" not found."));
-        });
+    if (trap.test(114, [&] { return databaseMissing(); })) {
+        trap.run(116,
+                 [&] { support::ShowMessage(databaseFile() + QStringLiteral(" not found.")); });
         trap.run(118, [&] { support::EndProgram(); });
     }
     trap.run(120, [&] { ImageConnection = std::make_unique<store::Connection>(); });
     trap.run(122, [&] {
-        object(ImageConnection)
-            .Open(store::connectionStringFor(
-                programFile(QStringLiteral("dbImages.mdb")).toStdString()));
+        object(ImageConnection).Open(store::connectionStringFor(databaseFile().toStdString()));
     });
     trap.run(124, [&] { GameRunning = false; });
 }

@@ -34,11 +34,19 @@ class Form1 : public QWidget
     Q_OBJECT
   public:
     // programDir is the folder the game reads its database, cursor and skin from, and writes its
-    // temporary pictures to.
-    explicit Form1(QString programDir, QWidget* parent = nullptr);
+    // temporary pictures to. A databaseFile given (the player's own pairs) is played instead of
+    // the program folder's dbImages.mdb; a relative name is taken from the current folder.
+    explicit Form1(QString programDir, const QString& databaseFile = {}, QWidget* parent = nullptr);
     ~Form1() override;
 
     const QString& programDir() const { return m_programDir; }
+    // The full name of the database the game plays.
+    QString databaseFile() const;
+
+    // Selects the difficulty of the lowest level that has pairs, so a database of only Hard
+    // pairs starts on Hard. For a database given on the command line; the program folder's
+    // starts on Easy as it always has. Changes nothing when the database can't be read.
+    void selectFirstLevelWithPairs();
 
     // The controls, by the names the handlers use.
     GameTimer* const Timer1;
@@ -90,6 +98,7 @@ class Form1 : public QWidget
     void loadPair(support::ErrorTrap& trap, int firstLine);
     void hideMarkers();
     QString programFile(const QString& name) const;
+    bool databaseMissing() const;
 
     // The window-level state, for the whole life of the window.
     std::unique_ptr<store::Recordset> ImageRecordset;
@@ -98,6 +107,7 @@ class Form1 : public QWidget
     bool GameRunning = false;
 
     QString m_programDir;
+    QString m_databaseFile; // empty: the program folder's
     int m_mousePointer = DefaultPointer;
     std::optional<QCursor> m_mouseIcon;
     bool m_centred = false;

@@ -6,17 +6,21 @@
 #include "GenerateDialog.h"
 #include "PairPanel.h"
 #include "PairView.h"
+#include "StoredPairs.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -61,6 +65,29 @@ void answerNextQuestion(QMessageBox::StandardButton button)
         QVERIFY(box);
         box->button(button)->click();
     });
+}
+
+// Calls `answer` with the modal dialog once one is up (a file dialog shows after an event or two).
+template <typename Dialog> void whenModal(std::function<void(Dialog*)> answer)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            poll->deleteLater();
+            answer(dialog);
+        }
+    });
+    poll->start();
+}
+
+// The ids of a database's rows, in stored order.
+QList<int> storedIds(const QString& database)
+{
+    QList<int> ids;
+    pack::forEachPair(database,
+                      [&](const pack::PairRow& row) { ids << int(row.numbers().id.toDouble()); });
+    return ids;
 }
 
 void drag(QWidget* view, QPoint from, QPoint to)
@@ -110,7 +137,8 @@ class EditorTest : public QObject
     void cleanup()
     {
         // Whatever a test left unsaved is dropped without a question.
-        m_window->document()->undoStack()->setClean();
+        if (m_window)
+            m_window->document()->undoStack()->setClean();
         m_window.reset();
     }
 
@@ -482,6 +510,102 @@ class EditorTest : public QObject
         answerNextQuestion(QMessageBox::Yes);
         QVERIFY(m_window->buildTo(out));
         QCOMPARE(QFileInfo(out).size(), size);
+    }
+
+    // F5 builds the pairs as they are, without those that have errors, and starts the game beside
+    // the editor on them; with nothing left to play nothing starts, and the message bar says why.
+    void playStartsTheGameOnThePairsWithoutErrors_data()
+    {
+        QTest::addColumn<QString>("open");      // the pairs folder, or nothing
+        QTest::addColumn<QList<int>>("spoil");  // rows whose first difference is cleared
+        QTest::addColumn<QList<int>>("played"); // ids in the database the game gets
+        QTest::addColumn<QString>("says");      // in the message bar
+        QTest::newRow("every pair ready")
+            << "pairs" << QList<int>{} << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13} << "";
+        QTest::newRow("one pair with an error")
+            << "pairs" << QList<int>{2} << QList<int>{1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 13}
+            << "Played without pair 3: it has errors.";
+        QTest::newRow("two pairs with errors")
+            << "pairs" << QList<int>{5, 2} << QList<int>{1, 2, 4, 5, 7, 8, 9, 10, 11, 13}
+            << "Played without pairs 3 and 6: they have errors.";
+        QTest::newRow("every pair with errors")
+            << "pairs" << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11} << QList<int>{}
+            << "Nothing to play: every pair has errors (pairs 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 "
+               "and 13).";
+        QTest::newRow("no pairs") << "nothing" << QList<int>{} << QList<int>{}
+                                  << "Nothing to play: there are no pairs yet.";
+    }
+    void playStartsTheGameOnThePairsWithoutErrors()
+    {
+        QFETCH(QString, open);
+        QFETCH(QList<int>, spoil);
+        QFETCH(QList<int>, played);
+        QFETCH(QString, says);
+        if (open == "pairs")
+            QVERIFY(m_window->openPath(kPairs));
+        for (const int row : spoil) {
+            editor::PairNumbers numbers = m_window->document()->pair(row).numbers;
+            numbers.differences[0] = {};
+            m_window->document()->setNumbers(row, numbers);
+        }
+        QList<QStringList> started;
+        m_window->setGameLauncher([&](const QString& program, const QStringList& arguments) {
+            started << (QStringList{program} + arguments);
+            return true;
+        });
+
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keyClick(m_window.get(), Qt::Key_F5);
+
+        QVERIFY2(says.isEmpty() ? m_window->problem().isEmpty()
+                                : m_window->problem().contains(says),
+                 qPrintable(m_window->problem()));
+        if (played.isEmpty()) {
+            QCOMPARE(started.size(), 0);
+            return;
+        }
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(started[0].size(), 2);
+        QCOMPARE(started[0][0], QCoreApplication::applicationDirPath() + "/tavrello");
+        const QString database = started[0][1];
+        QCOMPARE(database, m_window->playedDatabase());
+        QCOMPARE(storedIds(database), played);
+        QVERIFY(m_window->statusBar()->currentMessage().startsWith("Playing"));
+
+        // Played again after a change, the game gets the pairs as they are now.
+        editor::PairNumbers numbers = m_window->document()->pair(0).numbers;
+        numbers.differences[1] = {};
+        m_window->document()->setNumbers(0, numbers);
+        QVERIFY(m_window->play());
+        QCOMPARE(started.size(), 2);
+        QCOMPARE(storedIds(started[1][1]), played.mid(1));
+
+        // The database goes with the editor.
+        m_window->document()->undoStack()->setClean();
+        m_window.reset();
+        QVERIFY(!QFileInfo::exists(database));
+        QVERIFY(!QFileInfo::exists(QFileInfo(database).path()));
+    }
+
+    // Build Database... proposes the author's data folder, made if missing, and the name of the
+    // pairs folder.
+    void buildOffersTheAuthorsDataFolder()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        const QString folder =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tavrello";
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(m_window->openPath(kPairs));
+        QString offered;
+        whenModal<QFileDialog>([&](QFileDialog* dialog) {
+            offered = dialog->selectedFiles().value(0);
+            dialog->reject();
+        });
+        m_window->findChild<QAction*>("buildAction")->trigger();
+        QStandardPaths::setTestModeEnabled(false);
+        QCOMPARE(offered, folder + "/pairs.mdb");
+        QVERIFY(QFileInfo(folder).isDir());
     }
 
     void closingWithUnsavedChangesAsks()

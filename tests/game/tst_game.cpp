@@ -97,9 +97,9 @@ class GameTests : public QObject
     QList<Message> shown;
     int programEnds = 0;
 
-    std::unique_ptr<Form1> openWindow(const ProgramFolder& folder)
+    std::unique_ptr<Form1> openWindow(const ProgramFolder& folder, const QString& database = {})
     {
-        auto form = std::make_unique<Form1>(folder.path());
+        auto form = std::make_unique<Form1>(folder.path(), database);
         form->Form_Load();
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
@@ -442,6 +442,115 @@ class GameTests : public QObject
         QCOMPARE(shown[0].style, 0);
         QVERIFY(!form.imageConnection());
         QVERIFY(!form.isVisible());
+    }
+
+    // A database of the player's, given on the command line, is played instead of the program
+    // folder's, wherever it lies; the short-lived pictures still go to the program folder.
+    void aDatabaseGivenIsPlayedInsteadOfTheProgramFolders_data()
+    {
+        QTest::addColumn<QString>("folderName");
+        QTest::addColumn<bool>("relative"); // given by a name relative to the current folder
+        QTest::newRow("space, semicolon and quote") << "my games; \"x\"" << false;
+        QTest::newRow("non-ASCII") << "Spiele für Ännchen" << false;
+        QTest::newRow("relative name") << "pairs" << true;
+    }
+    void aDatabaseGivenIsPlayedInsteadOfTheProgramFolders()
+    {
+        QFETCH(QString, folderName);
+        QFETCH(bool, relative);
+        ProgramFolder program;
+        program.addDatabase({pairOf(1, 1, Qt::red)});
+        ProgramFolder own(folderName);
+        own.addDatabase({pairOf(5, 1, Qt::blue), pairOf(6, 1, Qt::green)});
+        // A folder in the way of the pictures: writing them beside the database would fail.
+        QVERIFY(QDir(own.path()).mkdir("orig.jpg") && QDir(own.path()).mkdir("mod.jpg"));
+        const QString before = QDir::currentPath();
+        if (relative)
+            QVERIFY(QDir::setCurrent(own.path()));
+        auto form = openWindow(program, relative ? "dbImages.mdb" : own.file("dbImages.mdb"));
+        QDir::setCurrent(before);
+        QCOMPARE(form->databaseFile(), own.file("dbImages.mdb"));
+        start(*form);
+        QVERIFY2(shown.isEmpty(), qPrintable(texts().join('|')));
+        QCOMPARE(leftColour(*form), QColor(Qt::blue));
+        solveDefaultPair(*form);
+        QCOMPARE(leftColour(*form), QColor(Qt::green));
+        QCOMPARE(texts(), QStringList{"You solve it in 0 second(s)"});
+        QVERIFY(!QFile::exists(program.file("orig.jpg")));
+    }
+
+    // What can't be played gets the message of a missing program-folder database with the full
+    // name of what was given, and the program ends; a file that is no database is reported as a
+    // damaged one and the window still opens.
+    void aDatabaseGivenThatCantBePlayed_data()
+    {
+        QTest::addColumn<QString>("given"); // what the name given is
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("missing file") << "missing" << true;
+        QTest::newRow("missing, by a relative name") << "relative" << true;
+        QTest::newRow("a folder") << "folder" << true;
+        QTest::newRow("not a database") << "text" << false;
+    }
+    void aDatabaseGivenThatCantBePlayed()
+    {
+        QFETCH(QString, given);
+        QFETCH(bool, ends);
+        ProgramFolder program;
+        program.addDatabase({TestPair{}});
+        ProgramFolder own("own; pairs");
+        QString name = own.file("garden.mdb");
+        if (given == "folder") {
+            QVERIFY(QDir().mkdir(name));
+        } else if (given == "text") {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(8192, 'z'));
+        }
+        const QString before = QDir::currentPath();
+        if (given == "relative")
+            QVERIFY(QDir::setCurrent(own.path()));
+        Form1 form(program.path(), given == "relative" ? "garden.mdb" : name);
+        QDir::setCurrent(before);
+        if (!ends) {
+            form.Form_Load();
+            QCOMPARE(programEnds, 0);
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].text.contains("Form_Load at line 122"), qPrintable(shown[0].text));
+            QCOMPARE(form.imageConnection()->State(), 0);
+            return;
+        }
+        QVERIFY_THROWS_EXCEPTION(support::ProgramEnded, form.Form_Load());
+        QCOMPARE(programEnds, 1);
+        QCOMPARE(texts(), QStringList{name + " not found."});
+        QCOMPARE(shown[0].title, QStringLiteral("Tavrello"));
+        QCOMPARE(shown[0].style, 0);
+        QVERIFY(!form.imageConnection());
+    }
+
+    // Given a database, the game starts on its lowest level that has pairs.
+    void theLowestLevelWithPairsIsChosen_data()
+    {
+        QTest::addColumn<QList<int>>("levels");
+        QTest::addColumn<int>("chosen");
+        QTest::newRow("every level") << QList<int>{3, 2, 1} << 1;
+        QTest::newRow("medium and hard") << QList<int>{3, 2} << 2;
+        QTest::newRow("only hard") << QList<int>{3} << 3;
+    }
+    void theLowestLevelWithPairsIsChosen()
+    {
+        QFETCH(QList<int>, levels);
+        QFETCH(int, chosen);
+        ProgramFolder program;
+        QList<TestPair> pairs;
+        for (const int level : levels)
+            pairs << pairOf(int(pairs.size()) + 1, level);
+        program.addDatabase(pairs);
+        auto form = openWindow(program, program.file("dbImages.mdb"));
+        form->selectFirstLevelWithPairs();
+        const QRadioButton* options[] = {form->Option1, form->Option2, form->Option3};
+        for (int level = 1; level <= 3; ++level)
+            QCOMPARE(options[level - 1]->isChecked(), level == chosen);
+        QVERIFY(shown.isEmpty());
     }
 
     void aFileThatIsNotADatabaseGivesOneReportAndTheWindowStillOpens()

@@ -50,7 +50,12 @@ if command -v lintian >/dev/null; then
 else
   echo "package: lintian is not installed, skipped (scripts/deps installs it)"
 fi
-[ "$("$root/usr/bin/tavrello-pack" --version)" = "tavrello-pack $version" ] || fail "tavrello-pack --version"
+# Every program answers without a display, as in a package build or over ssh.
+for program in usr/games/tavrello usr/bin/tavrello-editor usr/bin/tavrello-pack; do
+  name=$(basename "$program")
+  [ "$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$root/$program" --version)" = "$name $version" ] ||
+    fail "$name --version"
+done
 
 # A player who can't write the program folder: root drops to nobody; anyone else is kept out by
 # taking away the write bits.
@@ -68,12 +73,18 @@ player_env=(env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 TMPDIR="$work/tmp" QT_QPA_P
 mkdir -m 1777 "$work/home" "$work/tmp"
 "${as_player[@]}" "${player_env[@]}" "$work/installed-game-test" || fail "the unpacked game did not play"
 
-# The installed program itself, through its launcher, starts and stays up for that player.
-"${as_player[@]}" "${player_env[@]}" "$root/usr/games/tavrello" >"$work/game.log" 2>&1 &
-game=$!
-sleep 2
-kill -0 "$game" 2>/dev/null || { cat "$work/game.log"; fail "the installed game ended on its own"; }
-kill "$game"
-wait "$game" 2>/dev/null || true
+# The installed program itself, through its launcher, starts and stays up for that player: on the
+# default pairs and on an author's database in a folder of theirs.
+mkdir -p "$work/home/my pairs; x"
+cp "$folder/dbImages.mdb" "$work/home/my pairs; x/garden.mdb"
+chmod -R a+rX "$work/home/my pairs; x"
+for database in "" "$work/home/my pairs; x/garden.mdb"; do
+  "${as_player[@]}" "${player_env[@]}" "$root/usr/games/tavrello" ${database:+"$database"} >"$work/game.log" 2>&1 &
+  game=$!
+  sleep 2
+  kill -0 "$game" 2>/dev/null || { cat "$work/game.log"; fail "the installed game ended on its own (${database:-default pairs})"; }
+  kill "$game"
+  wait "$game" 2>/dev/null || true
+done
 [ "$(cd "$folder" && ls -A)" = "$before" ] || fail "the program folder changed: $(cd "$folder" && ls -A)"
 echo "package: ok"

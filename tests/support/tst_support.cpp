@@ -5,6 +5,7 @@
 #include "support/MessageBoxes.h"
 #include "support/ProgramEnd.h"
 #include "support/Skin.h"
+#include "support/StartOptions.h"
 
 #include <QDir>
 #include <QFile>
@@ -209,6 +210,38 @@ class SupportTests : public QObject
             QCOMPARE(backColor(*w), expected);
         QCOMPARE(backColor(*button), white);
         QCOMPARE(window.styleSheet().isEmpty(), !styled);
+    }
+
+    // The command line as a program reads it before any window (the programs' own test runs
+    // --help, --version and an unknown option): names, "--", and too many names.
+    void theCommandLinePassesNamesOnAndRefusesTheRest_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("refusal"); // empty: the names are passed on
+        QTest::newRow("a name like the connection string's") << QStringList{"a b;c\".mdb"} << "";
+        QTest::newRow("a lone dash") << QStringList{"-"} << "";
+        QTest::newRow("an option after --") << QStringList{"--", "--help"} << "";
+        QTest::newRow("help after a name") << QStringList{"a.mdb", "-h"} << "help";
+        QTest::newRow("two names") << QStringList{"a.mdb", "b.mdb"}
+                                   << "prog: \"b.mdb\" is one argument too many (try --help)\n";
+        QTest::newRow("an empty name")
+            << QStringList{""} << "prog: an empty name is no file (try --help)\n";
+    }
+    void theCommandLinePassesNamesOnAndRefusesTheRest()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, refusal);
+        const StartOptions options({"prog", "1.2", "[FILE]", "Does it.\n", 1}, arguments);
+        if (refusal.isEmpty()) {
+            QVERIFY(!options.exitStatus());
+            QCOMPARE(options.operands(), QStringList{arguments.constLast()});
+        } else if (refusal == "help") {
+            QCOMPARE(options.exitStatus(), 0);
+            QVERIFY(options.output().startsWith("Usage: prog [FILE]\n\nDoes it.\n"));
+        } else {
+            QCOMPARE(options.exitStatus(), 2);
+            QCOMPARE(options.error(), refusal);
+        }
     }
 };
 
