@@ -28,8 +28,8 @@ const char* kHelp =
     "change smoother than its surroundings, a difference too hard to find for its\n"
     "level (or, at Hard, too plain).\n"
     "Each pair's line ends with the findability of its four differences: the pixels\n"
-    "plainly changed, weighed down by busy surroundings (Easy asks each for 200 and\n"
-    "400 pixels plainly changed, Medium for 100 and 200, Hard for 30 to 300 and 60).\n"
+    "plainly changed, weighed down by busy surroundings (Easy asks each for 130 and\n"
+    "300 pixels plainly changed, Medium for 80 and 150, Hard for at most 300).\n"
     "Exit status 1 when there are errors, 0 otherwise. --json prints the same as JSON.\n";
 
 // Refuses pictures whose header promises more pixels than any screen shows.

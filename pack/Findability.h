@@ -90,7 +90,7 @@ struct LevelFindability
 inline LevelFindability levelFindability(int level)
 {
     static constexpr LevelFindability levels[3] = {
-        {400, 200.0, 1e9}, {200, 100.0, 1e9}, {60, 30.0, 300.0}};
+        {300, 130.0, 1e9}, {150, 80.0, 1e9}, {0, 0.0, 300.0}};
     return levels[std::clamp(level, 1, 3) - 1];
 }
 

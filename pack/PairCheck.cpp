@@ -358,17 +358,6 @@ std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& finda
         if (!f || (flagged & bit(k)))
             continue; // the pixel checks have said what is wrong with it
         const int fits = fittingLevel(*f);
-        if (f->changedArea < levelFindability(3).minArea ||
-            f->score < levelFindability(3).minScore) {
-            findings.push_back(
-                {Finding::Warning,
-                 label(k) + QStringLiteral(": too faint for any level (findability %1, %2 pixels "
-                                           "plainly changed)")
-                                .arg(qRound(f->score))
-                                .arg(f->changedArea),
-                 bit(k)});
-            continue;
-        }
         if (fits > level && (f->changedArea < need.minArea || f->score < need.minScore))
             findings.push_back(
                 {Finding::Warning,

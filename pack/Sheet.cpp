@@ -33,8 +33,8 @@ const char* kHelp =
     "pictures cut off as the box cuts them). The four differences are outlined in\n"
     "magenta and numbered 1 to 4 on both pictures; under the pictures, each difference's\n"
     "findability as `check` measures it, e.g. \"1: 812 (1020 px, busy 12 %), plays as\n"
-    "Easy\" (orange where it doesn't suit the pair's level or falls short even of Hard:\n"
-    "\"hardly shows\"), then `check`'s errors (red) and warnings (orange) for the pair.\n"
+    "Easy\" (orange where it doesn't suit the pair's level), then `check`'s errors (red)\n"
+    "and warnings (orange) for the pair.\n"
     "Pairs go down one column up to 30000 pixels, then into two columns; a sheet taller\n"
     "than that in two columns (about 110 pairs) is refused.\n\n"
     "  -o, --output SHEET.png  the picture to write (replaced when it exists)\n"
@@ -253,14 +253,6 @@ QString headingText(const SheetPair& pair)
     return QStringLiteral("pair %1 (%2)").arg(pair.id, levelName(pair.level));
 }
 
-// A difference that falls short even of what Hard asks: fittingLevel calls it Hard, but a
-// player may never see it, and that is what the author needs to read.
-bool hardlyShows(const Findability& f)
-{
-    const LevelFindability hard = levelFindability(format::kLevelCount);
-    return f.changedArea < hard.minArea || f.score < hard.minScore;
-}
-
 // "1: 812 (1020 px, busy 12 %), plays as Easy".
 QString findabilityText(int k, const std::optional<Findability>& f)
 {
@@ -271,16 +263,13 @@ QString findabilityText(int k, const std::optional<Findability>& f)
         .arg(qRound(f->score))
         .arg(f->changedArea)
         .arg(qRound(f->clutter * 100))
-        .arg(hardlyShows(*f) ? QStringLiteral("hardly shows")
-                             : QStringLiteral("plays as ") + levelName(fittingLevel(*f)));
+        .arg(QStringLiteral("plays as ") + levelName(fittingLevel(*f)));
 }
 
-// The colour of a difference's line: that of the worst finding about it, orange too when it
-// hardly shows.
+// The colour of a difference's line: that of the worst finding about it.
 QColor differenceColour(const SheetPair& pair, int k)
 {
-    const std::optional<Findability>& findability = pair.findability[std::size_t(k)];
-    QColor colour = findability && hardlyShows(*findability) ? kWarningColour : kText;
+    QColor colour = kText;
     for (const Finding& f : pair.findings) {
         if (!(f.differences & (1u << k)))
             continue;

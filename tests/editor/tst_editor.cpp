@@ -648,7 +648,7 @@ class EditorTest : public QObject
         QVERIFY(m_window->openPath(kPairs));
         m_window->pairList()->setCurrentRow(3); // a Medium pair: the dialog starts at its level
         editor::GenerateDialog* dialog =
-            m_window->generateFrom(TAVRELLO_SOURCE_DIR "/assets/photos/16_brushes.jpg");
+            m_window->generateFrom(TAVRELLO_SOURCE_DIR "/assets/photos/13_room.jpg");
         // The window answers while the generator works.
         QVERIFY(dialog->isRunning());
         QTest::keyClick(m_window->panel()->originalView(), Qt::Key_2);
