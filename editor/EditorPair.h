@@ -16,6 +16,8 @@ struct EditorPair
     Picture modified;
     // check's findings on the pictures and rectangles; valid when `checked`.
     std::vector<pack::Finding> findings;
+    // How findable each difference is, measured with the findings.
+    pack::DifferenceFindability findability;
     bool checked = false;
 };
 

@@ -135,6 +135,10 @@ void PairDocument::check(int index)
         const std::vector<pack::Finding> more =
             pack::checkPictures(pair.original.image(), pair.modified.image(), rects);
         findings.insert(findings.end(), more.begin(), more.end());
+        pair.findability =
+            pack::measureFindability(pair.original.image(), pair.modified.image(), rects);
+    } else {
+        pair.findability = {};
     }
     pair.findings = std::move(findings);
     pair.checked = true;
@@ -156,6 +160,13 @@ std::vector<pack::Finding> PairDocument::findings(int index)
                              .arg(pair(index).numbers.level));
     const auto& own = pair(index).findings;
     all.insert(all.end(), own.begin(), own.end());
+    // The level is edited apart from the pictures, so whether it fits is judged afresh each time.
+    unsigned flagged = 0;
+    for (const pack::Finding& f : own)
+        flagged |= f.differences;
+    const std::vector<pack::Finding> fit =
+        pack::checkLevelFit(pair(index).numbers.level, pair(index).findability, flagged);
+    all.insert(all.end(), fit.begin(), fit.end());
     return all;
 }
 

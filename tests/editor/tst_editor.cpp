@@ -382,6 +382,27 @@ class EditorTest : public QObject
         QCOMPARE(m_window->pairList()->item(0)->data(Qt::UserRole).toString(), "ready");
     }
 
+    void aLevelThatDoesNotFitTheDifferencesIsWarnedOf()
+    {
+        QVERIFY(m_window->openPath(kPairs));
+        int index = 0;
+        while (m_window->document()->pair(index).numbers.id != 13)
+            ++index;
+        m_window->pairList()->setCurrentRow(index);
+        QVERIFY(m_window->document()->findings(index).empty());
+        auto* list = m_window->panel()->findChild<QListWidget*>("findings");
+        QVERIFY(list->item(list->count() - 1)->text().startsWith("Findability 1: "));
+
+        // Its changes are found at a glance: made Hard, it is too plain for the level.
+        auto* level = m_window->panel()->findChild<QComboBox*>("pairLevel");
+        level->setCurrentIndex(level->findData(3));
+        emit level->activated(level->currentIndex()); // as a choice in the list makes it
+        QVERIFY(mentions(m_window->document()->findings(index), "too plain for Hard"));
+        QCOMPARE(list->item(0)->data(Qt::UserRole).toString(), "warning");
+        m_window->document()->undoStack()->undo();
+        QVERIFY(m_window->document()->findings(index).empty());
+    }
+
     void heatMapAndBlinkShowWhereThePicturesDiffer()
     {
         QVERIFY(m_window->openPath(kPairs));
