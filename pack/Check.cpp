@@ -28,8 +28,8 @@ const char* kHelp =
     "change smoother than its surroundings, a difference too hard to find for its\n"
     "level (or, at Hard, too plain).\n"
     "Each pair's line ends with the findability of its four differences: the pixels\n"
-    "plainly changed, weighed down by busy surroundings (Easy asks each for 130 and\n"
-    "300 pixels plainly changed, Medium for 80 and 150, Hard for at most 300).\n"
+    "plainly changed, weighed down by busy surroundings (Easy asks each for 100 and\n"
+    "230 pixels plainly changed, Medium for 80 and 110, Hard for at most 300).\n"
     "Exit status 1 when there are errors, 0 otherwise. --json prints the same as JSON.\n";
 
 // Refuses pictures whose header promises more pixels than any screen shows.

@@ -90,7 +90,7 @@ struct LevelFindability
 inline LevelFindability levelFindability(int level)
 {
     static constexpr LevelFindability levels[3] = {
-        {300, 130.0, 1e9}, {150, 80.0, 1e9}, {0, 0.0, 300.0}};
+        {230, 100.0, 1e9}, {110, 80.0, 1e9}, {0, 0.0, 300.0}};
     return levels[std::clamp(level, 1, 3) - 1];
 }
 

@@ -302,6 +302,17 @@ pack::Findability findabilityOf(const cv::Mat& original, const cv::Mat& modified
                                     {rect.x, rect.y, rect.width, rect.height});
 }
 
+// Every difference, at every level, must show to a careful eye: check calls a change that
+// leaves fewer than 60 pixels above Delta E 12 one that hardly shows; twice that leaves room
+// for the JPEG round trip.
+constexpr double kJustVisibleDeltaE = 12.0;
+constexpr int kJustVisibleArea = 120;
+
+bool justVisible(const cv::Mat& original, const cv::Mat& modified, const cv::Rect& rect)
+{
+    return perceptibleArea(original(rect), modified(rect), kJustVisibleDeltaE) >= kJustVisibleArea;
+}
+
 bool suits(const pack::Findability& f, int level)
 {
     const pack::LevelFindability need = pack::levelFindability(level);
@@ -422,7 +433,8 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
                 pasted.copyTo(pastedInZone(window - zone.tl()));
             }
             const int fresh = newEdges(picture(zone), work(zone), pastedInZone);
-            const bool quiet = !suits(measured, level);
+            const bool quiet =
+                !suits(measured, level) || rect.empty() || !justVisible(picture, work, rect);
             const bool cuts = kind != EditKind::Recolour && fresh > window.width / 4;
             const double texture = quiet || cuts ? 1.0 : seamTexture(picture(zone), work(zone));
             const bool smooth = texture < pack::kMinTextureRatio;
@@ -607,6 +619,8 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
             fair = fair &&
                    visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
                    suits(findabilityOf(original, modified, rects[i], grey), level) &&
+                   perceptibleArea(original(rects[i]), modified(rects[i]), kJustVisibleDeltaE) >=
+                       kJustVisibleArea / 2 &&
                    seamPassesCheck(original, modified, rects[i]);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;

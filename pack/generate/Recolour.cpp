@@ -87,6 +87,11 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     const float hue = objectHue(hsv, object);
     if (hue >= 10.f && hue <= 50.f && mean[1] < 0.6)
         return refuse(c, "recolour: dull brown");
+    // Leaves, grass, water and sky have the colours they have: a blue tree or a green lake
+    // looks painted. Only strongly coloured made things (a green cup, a blue boat) in these
+    // hues take another.
+    if (hue >= 70.f && hue <= 250.f && mean[1] < 0.65)
+        return refuse(c, "recolour: the colour of leaves, water or sky");
     // A hue that fills much of the picture is the light of the scene (a floodlit bridge, a
     // sunset) or its material, not one object's colour: turned, it reads as paint on stone.
     double sameHue = 0;
