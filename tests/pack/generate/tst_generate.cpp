@@ -216,12 +216,13 @@ void TestGenerate::pairKeepsItsPromises()
                                 .arg(level)
                                 .arg(found.changedArea)
                                 .arg(found.score)));
-        // check, reading the stored pictures with Qt, sees the same change.
+        // check, reading the stored pictures with Qt's JPEG decoder, sees the same change, give
+        // or take the decoders' rounding.
         const std::vector<float> seen =
             pack::perceptibleChange(qOriginal, qModified, QRect(r.x, r.y, r.width, r.height));
         const auto checkArea = std::count_if(seen.begin(), seen.end(),
                                              [](float d) { return d > pack::kPlainChangeDeltaE; });
-        QVERIFY2(std::abs(double(checkArea) - found.changedArea) <= 0.03 * found.changedArea + 3,
+        QVERIFY2(std::abs(double(checkArea) - found.changedArea) <= 0.06 * found.changedArea + 8,
                  qPrintable(QString("check sees %1 pixels plainly changed, the generator %2")
                                 .arg(checkArea)
                                 .arg(found.changedArea)));
