@@ -5,9 +5,7 @@
 #include "InputError.h"
 #include "StoredPairs.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,9 +30,6 @@ const char* kHelp =
     "230 pixels plainly changed, Medium for 80 and 110, Hard for at most 300).\n"
     "Exit status 1 when there are errors, 0 otherwise. --json prints the same as JSON.\n";
 
-// Refuses pictures whose header promises more pixels than any screen shows.
-constexpr int kAllocationLimitMiB = 256;
-
 std::optional<QImage> decode(const std::optional<QByteArray>& bytes, const QString& which,
                              std::vector<Finding>& findings)
 {
@@ -42,15 +37,11 @@ std::optional<QImage> decode(const std::optional<QByteArray>& bytes, const QStri
         findings.push_back({Finding::Error, "the " + which + " picture is Null"});
         return std::nullopt;
     }
-    QByteArray data = *bytes;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAllocationLimit(kAllocationLimitMiB);
-    QImage image = reader.read();
+    QString problem;
+    QImage image = decodePicture(*bytes, &problem);
     if (image.isNull()) {
-        findings.push_back({Finding::Error, "the " + which + " picture doesn't decode (" +
-                                                reader.errorString() + ")"});
+        findings.push_back(
+            {Finding::Error, "the " + which + " picture doesn't decode (" + problem + ")"});
         return std::nullopt;
     }
     return image;

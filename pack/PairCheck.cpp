@@ -2,6 +2,8 @@
 
 #include "SeamMeasure.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -144,6 +146,20 @@ std::vector<float> grey(const QImage& picture)
 }
 
 } // namespace
+
+QImage decodePicture(const QByteArray& bytes, QString* problem)
+{
+    constexpr int kAllocationLimitMiB = 256;
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAllocationLimit(kAllocationLimitMiB);
+    QImage image = reader.read();
+    if (image.isNull() && problem)
+        *problem = reader.errorString();
+    return image;
+}
 
 std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
 {

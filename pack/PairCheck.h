@@ -46,6 +46,11 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects);
 std::vector<Finding> checkPictures(const QImage& original, const QImage& modified,
                                    const std::array<StoredRect, 4>& rects);
 
+// A stored picture decoded as the game's picture box would show it, whatever its format; a
+// header that promises more pixels than any screen shows is refused before decoding. Null
+// image when it doesn't decode, with the reader's reason in `problem` when given.
+QImage decodePicture(const QByteArray& bytes, QString* problem = nullptr);
+
 // Pixels that differ between two pictures of the same size by more than JPEG noise.
 std::vector<bool> changedPixels(const QImage& original, const QImage& modified);
 

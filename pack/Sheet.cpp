@@ -13,7 +13,6 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QMap>
 #include <QPainter>
@@ -41,9 +40,6 @@ const char* kHelp =
     "      --no-rectangles     leave out the outlines and numbers, to look for the\n"
     "                          differences first as a player would\n"
     "  -h, --help              show this help\n";
-
-// Pictures whose header promises more pixels than this are refused, as `check` refuses them.
-constexpr int kAllocationLimitMiB = 256;
 
 constexpr int kBoxWidth = format::kPictureWidth;
 constexpr int kBoxHeight = format::kPictureHeight;
@@ -74,12 +70,7 @@ std::optional<QImage> decode(const std::optional<QByteArray>& bytes)
 {
     if (!bytes)
         return std::nullopt;
-    QByteArray data = *bytes;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAllocationLimit(kAllocationLimitMiB);
-    QImage image = reader.read();
+    QImage image = decodePicture(*bytes);
     if (image.isNull())
         return std::nullopt;
     return image;

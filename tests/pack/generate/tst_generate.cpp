@@ -50,6 +50,22 @@ cv::Mat scene(int width, int height, int variant = 0)
     return img;
 }
 
+// A pale stone, 14 pixels in radius, at (100, 100) of a 200 x 200 ground, with the 80 x 80
+// window around it and the stone's mask in that window.
+struct StoneOnGround
+{
+    cv::Mat picture;
+    cv::Rect window{60, 60, 80, 80};
+    cv::Mat object;
+};
+StoneOnGround stoneOn(const cv::Mat& ground)
+{
+    StoneOnGround s{ground.clone(), {60, 60, 80, 80}, cv::Mat::zeros(80, 80, CV_8U)};
+    cv::circle(s.picture, cv::Point(100, 100), 14, cv::Scalar(230, 235, 250), cv::FILLED);
+    cv::circle(s.object, cv::Point(40, 40), 14, cv::Scalar(255), cv::FILLED);
+    return s;
+}
+
 QString photoPath(const char* name)
 {
     return QStringLiteral(TAVRELLO_SOURCE_DIR "/assets/photos/") + QLatin1String(name);
@@ -390,11 +406,7 @@ void TestGenerate::removedThingLeavesSharpGround()
     rng.fill(light, cv::RNG::NORMAL, 120, 28);
     cv::Mat ground;
     cv::merge(std::vector<cv::Mat>{light * 0.7, light, light * 0.6}, ground);
-    cv::Mat picture = ground.clone();
-    cv::circle(picture, cv::Point(100, 100), 14, cv::Scalar(230, 235, 250), cv::FILLED);
-    const cv::Rect window(60, 60, 80, 80);
-    cv::Mat object = cv::Mat::zeros(window.size(), CV_8U);
-    cv::circle(object, cv::Point(40, 40), 14, cv::Scalar(255), cv::FILLED);
+    const auto [picture, window, object] = stoneOn(ground);
 
     const detail::Analysis analysis = detail::analyse(picture);
     std::mt19937 random(1);
@@ -422,15 +434,12 @@ void TestGenerate::partOfALargerThingStays()
 {
     // A lantern where a tower meets the sky: the ground behind it is sky on one side and stone on
     // the other, so any fill would show. Taken away, it would leave a patch of one or the other.
-    cv::Mat picture(200, 200, CV_8UC3, cv::Scalar(120, 60, 20));         // night sky (BGR)
-    picture(cv::Rect(100, 0, 100, 200)).setTo(cv::Scalar(60, 150, 220)); // lit stone
-    cv::Mat grain(picture.size(), CV_8UC3);
+    cv::Mat sky(200, 200, CV_8UC3, cv::Scalar(120, 60, 20));         // night sky (BGR)
+    sky(cv::Rect(100, 0, 100, 200)).setTo(cv::Scalar(60, 150, 220)); // lit stone
+    cv::Mat grain(sky.size(), CV_8UC3);
     cv::RNG(4).fill(grain, cv::RNG::NORMAL, 0, 6);
-    cv::add(picture, grain, picture);
-    cv::circle(picture, cv::Point(100, 100), 14, cv::Scalar(230, 235, 250), cv::FILLED);
-    const cv::Rect window(60, 60, 80, 80);
-    cv::Mat object = cv::Mat::zeros(window.size(), CV_8U);
-    cv::circle(object, cv::Point(40, 40), 14, cv::Scalar(255), cv::FILLED);
+    cv::add(sky, grain, sky);
+    const auto [picture, window, object] = stoneOn(sky);
 
     const detail::Analysis analysis = detail::analyse(picture);
     std::mt19937 random(1);
