@@ -24,7 +24,6 @@ class ShapeMarker : public QWidget
     void setHeight(float height);
 
     bool Visible() const { return !isHidden(); }
-    void setVisibleFlag(bool visible) { setVisible(visible); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
