@@ -161,11 +161,8 @@ std::vector<pack::Finding> PairDocument::findings(int index)
     const auto& own = pair(index).findings;
     all.insert(all.end(), own.begin(), own.end());
     // The level is edited apart from the pictures, so whether it fits is judged afresh each time.
-    unsigned flagged = 0;
-    for (const pack::Finding& f : own)
-        flagged |= f.differences;
     const std::vector<pack::Finding> fit =
-        pack::checkLevelFit(pair(index).numbers.level, pair(index).findability, flagged);
+        pack::checkLevelFit(pair(index).numbers.level, pair(index).findability, own);
     all.insert(all.end(), fit.begin(), fit.end());
     return all;
 }

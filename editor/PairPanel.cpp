@@ -275,14 +275,14 @@ void PairPanel::refresh()
         new QListWidgetItem(style()->standardIcon(QStyle::SP_DialogApplyButton),
                             tr("Ready: check finds nothing wrong with this pair."), m_findings);
     // How findable each difference is, as check and the generator measure it.
-    static const char* const levels[] = {"Easy", "Medium", "Hard"};
     QStringList each;
     for (std::size_t k = 0; k < 4; ++k)
         if (const std::optional<pack::Findability>& f = pair.findability[k])
             each << tr("%1: %2 (%3)")
                         .arg(k + 1)
                         .arg(qRound(f->score))
-                        .arg(QLatin1String(levels[pack::fittingLevel(*f) - 1]));
+                        .arg(QLatin1String(
+                            format::kLevelNames[std::size_t(pack::fittingLevel(*f) - 1)]));
     if (!each.isEmpty()) {
         auto* item = new QListWidgetItem(tr("Findability %1").arg(each.join(QStringLiteral(", "))),
                                          m_findings);

@@ -37,6 +37,8 @@ inline constexpr std::array<const char*, kLevelCount> kLevelQueries{
     "select * from tblImages where level=2 order by id",
     "select * from tblImages where level=3 order by id",
 };
+// The levels' names, as the game's difficulty buttons and the authoring tools say them.
+inline constexpr std::array<const char*, kLevelCount> kLevelNames{"Easy", "Medium", "Hard"};
 
 // Rectangles are stored in twips, 15 to a logical pixel, measured from the picture box's inner
 // top-left corner.

@@ -162,11 +162,8 @@ CheckReport checkDatabase(const QString& database)
                                  pictureFindings.end());
             pair.findability = measureFindability(*original, *modified, rects);
             if (!numbers.level.isNull()) {
-                unsigned flagged = 0;
-                for (const Finding& f : pictureFindings)
-                    flagged |= f.differences;
                 const std::vector<Finding> fit =
-                    checkLevelFit(int(numbers.level.toDouble()), pair.findability, flagged);
+                    checkLevelFit(int(numbers.level.toDouble()), pair.findability, pictureFindings);
                 pair.findings.insert(pair.findings.end(), fit.begin(), fit.end());
             }
         }
@@ -186,14 +183,14 @@ CheckReport checkDatabase(const QString& database)
         count(report, pair.findings);
     }
 
-    const char* names[] = {"Easy", "Medium", "Hard"};
     for (int level = 1; level <= format::kLevelCount; ++level) {
         if (levelIds(database, level).empty())
             report.database.push_back(
-                {Finding::Warning, QStringLiteral("level %1 (%2) has no pairs: a game there shows "
-                                                  "empty pictures")
-                                       .arg(level)
-                                       .arg(QLatin1String(names[level - 1]))});
+                {Finding::Warning,
+                 QStringLiteral("level %1 (%2) has no pairs: a game there shows "
+                                "empty pictures")
+                     .arg(level)
+                     .arg(QLatin1String(format::kLevelNames[std::size_t(level - 1)]))});
     }
     count(report, report.database);
     return report;

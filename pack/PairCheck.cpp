@@ -362,9 +362,11 @@ DifferenceFindability measureFindability(const QImage& original, const QImage& m
 }
 
 std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& findability,
-                                   unsigned flagged)
+                                   const std::vector<Finding>& pictureFindings)
 {
-    static const char* const names[] = {"Easy", "Medium", "Hard"};
+    unsigned flagged = 0;
+    for (const Finding& f : pictureFindings)
+        flagged |= f.differences;
     std::vector<Finding> findings;
     if (level < 1 || level > format::kLevelCount)
         return findings;
@@ -380,19 +382,19 @@ std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& finda
                  label(k) +
                      QStringLiteral(": too hard to find for %1 (findability %2, %3 "
                                     "pixels plainly changed%4); it plays as %5")
-                         .arg(QLatin1String(names[level - 1]))
+                         .arg(QLatin1String(format::kLevelNames[std::size_t(level - 1)]))
                          .arg(qRound(f->score))
                          .arg(f->changedArea)
                          .arg(f->clutter >= 0.3 ? QStringLiteral(" on busy ground") : QString())
-                         .arg(QLatin1String(names[fits - 1])),
+                         .arg(QLatin1String(format::kLevelNames[std::size_t(fits - 1)])),
                  bit(k)});
         else if (f->score > need.maxScore)
             findings.push_back(
                 {Finding::Warning,
                  label(k) + QStringLiteral(": too plain for %1 (findability %2); it plays as %3")
-                                .arg(QLatin1String(names[level - 1]))
+                                .arg(QLatin1String(format::kLevelNames[std::size_t(level - 1)]))
                                 .arg(qRound(f->score))
-                                .arg(QLatin1String(names[fits - 1])),
+                                .arg(QLatin1String(format::kLevelNames[std::size_t(fits - 1)])),
                  bit(k)});
     }
     return findings;

@@ -69,9 +69,8 @@ DifferenceFindability measureFindability(const QImage& original, const QImage& m
 
 // Warnings where the pair's level asks more (or, at Hard, less) of a difference than it gives:
 // an Easy pair with a difference a player has to search for, a Hard one found at a glance.
-// Differences in `flagged` (bit k for difference k + 1)
-// already have a finding of the pixel checks and are left out.
+// Differences that `pictureFindings` (what checkPictures found) already speak of are left out.
 std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& findability,
-                                   unsigned flagged = 0);
+                                   const std::vector<Finding>& pictureFindings = {});
 
 } // namespace pack

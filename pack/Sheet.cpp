@@ -58,11 +58,10 @@ const QColor kEmptyBox(236, 236, 236);
 
 QString levelName(const std::optional<int>& level)
 {
-    static const char* names[] = {"Easy", "Medium", "Hard"};
     if (!level)
         return QStringLiteral("level null");
     if (*level >= 1 && *level <= format::kLevelCount)
-        return QLatin1String(names[*level - 1]);
+        return QLatin1String(format::kLevelNames[std::size_t(*level - 1)]);
     return QStringLiteral("level %1").arg(*level);
 }
 

@@ -235,6 +235,17 @@ int newEdges(const cv::Mat& before, const cv::Mat& after, const cv::Mat& pasted)
     return cv::countNonZero(detail::edgeMap(after) & ~old);
 }
 
+// The picture's grey levels as check reads them, (R + G + B) / 3, for the seam and the
+// clutter around a difference.
+std::vector<float> greyLevels(const cv::Mat& picture)
+{
+    cv::Mat grey;
+    cv::transform(picture, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
+    cv::Mat greyF;
+    grey.convertTo(greyF, CV_32F);
+    return greyF.reshape(1, 1);
+}
+
 // The seam measure `check` applies (pack::textureRatio) on the edit's zone: the texture of the
 // changed pixels against that of the unchanged band around them.
 double seamTexture(const cv::Mat& before, const cv::Mat& after)
@@ -243,13 +254,8 @@ double seamTexture(const cv::Mat& before, const cv::Mat& after)
     if (cv::countNonZero(changed) == 0)
         return 1.0;
     const cv::Rect box = cv::boundingRect(changed);
-    cv::Mat grey;
-    cv::transform(after, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
-    cv::Mat greyF;
-    grey.convertTo(greyF, CV_32F);
-    std::vector<float> values = greyF.reshape(1, 1);
-    std::vector<uchar> flags = changed.reshape(1, 1);
-    return pack::textureRatio(values, flags, after.cols, after.rows,
+    const std::vector<uchar> flags = changed.reshape(1, 1);
+    return pack::textureRatio(greyLevels(after), flags, after.cols, after.rows,
                               {box.x, box.y, box.width, box.height});
 }
 
@@ -265,24 +271,9 @@ bool seamPassesCheck(const cv::Mat& original, const cv::Mat& modified, const cv:
     largest.convertTo(averaged, CV_32F);
     cv::blur(averaged, averaged, cv::Size(3, 3), cv::Point(-1, -1), cv::BORDER_REFLECT);
     const cv::Mat changed = averaged > float(pack::kChangeNoiseLevel);
-    cv::Mat grey, greyF;
-    cv::transform(modified, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
-    grey.convertTo(greyF, CV_32F);
-    const std::vector<float> values = greyF.reshape(1, 1);
     const std::vector<uchar> flags = changed.reshape(1, 1);
-    return pack::textureRatio(values, flags, modified.cols, modified.rows,
+    return pack::textureRatio(greyLevels(modified), flags, modified.cols, modified.rows,
                               {rect.x, rect.y, rect.width, rect.height}) >= pack::kMinTextureRatio;
-}
-
-// The picture's grey levels as check reads them, (R + G + B) / 3, for the clutter around a
-// difference.
-std::vector<float> greyLevels(const cv::Mat& picture)
-{
-    cv::Mat grey;
-    cv::transform(picture, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
-    cv::Mat greyF;
-    grey.convertTo(greyF, CV_32F);
-    return greyF.reshape(1, 1);
 }
 
 // How findable the change inside `rect` is, measured as check measures it on the stored
