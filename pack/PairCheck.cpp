@@ -1,8 +1,10 @@
 #include "PairCheck.h"
 
+#include "RecolourRule.h"
 #include "SeamMeasure.h"
 
 #include <QBuffer>
+#include <QColor>
 #include <QImageReader>
 #include <algorithm>
 #include <array>
@@ -143,6 +145,52 @@ std::vector<float> grey(const QImage& picture)
                 float(qRed(row[x]) + qGreen(row[x]) + qBlue(row[x])) / 3.f;
     }
     return out;
+}
+
+// A recolour turns a thing's hue and keeps its light and shade: its changed pixels keep their
+// brightness (HSV value) within this, on average, while their hue turns by at least kHueTurn.
+constexpr double kRecolourValueShift = 0.08;
+constexpr double kHueTurn = 30.0;
+constexpr double kPi = 3.14159265358979323846;
+
+double hueDistance(double a, double b)
+{
+    const double d = std::fabs(a - b);
+    return std::min(d, 360.0 - d);
+}
+
+// When the change inside `area` is a recolour of something that can't take another colour (see
+// RecolourRule.h), what that thing looks like; nullptr otherwise. Judged on the changed pixels
+// whose hue turned, so the soft rim a recolour blends into leaves the thing's colour as it was.
+const char* recolouredNaturalColour(const QImage& original, const QImage& modified,
+                                    const QRect& area, const std::vector<bool>& changed, int w)
+{
+    double sx = 0, sy = 0, saturation = 0, valueShift = 0;
+    int turned = 0, all = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (!changed[std::size_t(y) * std::size_t(w) + std::size_t(x)])
+                continue;
+            const QColor a = QColor::fromRgb(original.pixel(x, y));
+            const QColor b = QColor::fromRgb(modified.pixel(x, y));
+            ++all;
+            valueShift += std::fabs(a.valueF() - b.valueF());
+            if (a.hsvHue() < 0 || b.hsvHue() < 0 || hueDistance(a.hsvHue(), b.hsvHue()) < kHueTurn)
+                continue;
+            ++turned;
+            const double angle = a.hsvHue() * kPi / 180.0;
+            sx += a.hsvSaturationF() * std::cos(angle);
+            sy += a.hsvSaturationF() * std::sin(angle);
+            saturation += a.hsvSaturationF();
+        }
+    }
+    // Most changed pixels turned hue and kept their brightness: a recolour, not a thing gone.
+    if (all < kVisibleChange || turned * 2 < all || valueShift / all > kRecolourValueShift)
+        return nullptr;
+    double hue = std::atan2(sy, sx) * 180.0 / kPi;
+    if (hue < 0)
+        hue += 360.0;
+    return naturalColourOf(float(hue), float(saturation / turned));
 }
 
 } // namespace
@@ -308,6 +356,15 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
                 {Finding::Warning,
                  label(i) + QStringLiteral(": the change is smoother than the picture around it "
                                            "(a smear or a painted-on blob?)"),
+                 bit(i)});
+        else if (const char* natural =
+                     area.isValid() ? recolouredNaturalColour(original, modified, area, changed, w)
+                                    : nullptr)
+            findings.push_back(
+                {Finding::Warning,
+                 label(i) + QStringLiteral(": recolours what looks like %1, which then looks "
+                                           "painted")
+                                .arg(QLatin1String(natural)),
                  bit(i)});
     }
 

@@ -340,6 +340,9 @@ struct Memory
 {
     std::vector<cv::Rect> rejected;
     detail::FillCache fills;
+    // Edits that were sound but too hard to find for the level, though plain enough for the
+    // next one: a refusal then names that level.
+    int fitNextLevel = 0;
 };
 
 bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const Analysis& analysis,
@@ -452,6 +455,8 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             // than a quarter of the window's side give the edit away. A recolour follows the
             // thing's own outline and only shifts the brightness of its texture; it cuts
             // nothing.
+            if (quiet && !cuts && level < 3 && !rect.empty() && suits(measured, level + 1))
+                ++memory.fitNextLevel;
             if (quiet || cuts || smooth || busy)
                 continue;
             attempt.modified = work;
@@ -631,6 +636,12 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
             pair.differences.push_back({rects[i], attempt.kinds[i]});
         return pair;
     }
+    // Where the photo's things changed soundly but too quietly for the level, the author is
+    // better told which level the photo suits than that it is plain.
+    if (level < 3 && memory.fitNextLevel >= kDifferenceCount)
+        throw GenerateError(std::string("too busy for ") +
+                            format::kLevelNames[std::size_t(level - 1)] + ": try " +
+                            format::kLevelNames[std::size_t(level)]);
     throw GenerateError("too flat or plain to hold four differences");
 }
 

@@ -1,3 +1,4 @@
+#include "RecolourRule.h"
 #include "generate/EditTools.h"
 
 #include <algorithm>
@@ -82,16 +83,11 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     // painted over. Dark things hardly change under a hue turn.
     if (mean[1] < 0.45 || mean[2] < 0.2)
         return refuse(c, "recolour: pale or dark");
-    // Fur, skin, wood and sand (dull oranges and browns) in another hue look painted over;
-    // recolour made things, which tend to be saturated.
+    // Fur, skin and wood, leaves, water and sky in another hue look painted over; recolour
+    // made things, which tend to be saturated.
     const float hue = objectHue(hsv, object);
-    if (hue >= 10.f && hue <= 50.f && mean[1] < 0.6)
-        return refuse(c, "recolour: dull brown");
-    // Leaves, grass, water and sky have the colours they have: a blue tree or a green lake
-    // looks painted. Only strongly coloured made things (a green cup, a blue boat) in these
-    // hues take another.
-    if (hue >= 70.f && hue <= 250.f && mean[1] < 0.65)
-        return refuse(c, "recolour: the colour of leaves, water or sky");
+    if (const char* natural = pack::naturalColourOf(hue, float(mean[1])))
+        return refuse(c, (std::string("recolour: the colour of ") + natural).c_str());
     // A hue that fills much of the picture is the light of the scene (a floodlit bridge, a
     // sunset) or its material, not one object's colour: turned, it reads as paint on stone.
     double sameHue = 0;

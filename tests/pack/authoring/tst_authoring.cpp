@@ -130,6 +130,9 @@ class AuthoringTests : public QObject
             "warning: difference 3: the change hardly shows");
         row("a smear over grain", "smear",
             "warning: difference 3: the change is smoother than the picture around it");
+        row("leaves turned magenta", "magenta leaves",
+            "warning: difference 3: recolours what looks like leaves, water or sky");
+        row("a red thing turned blue", "blue thing", "");
         row("changed pixels outside every rectangle", "uncovered",
             "changed pixels lie outside every difference");
         row("a level without pairs", "emptylevel", "warning: level 3 (Hard) has no pairs");
@@ -191,7 +194,7 @@ class AuthoringTests : public QObject
         if (fault == "invisible")
             p = author.pair(1, 1, base, withChanges(base, kSquares.mid(0, 2) + kSquares.mid(3)),
                             {kSquares[0], kSquares[1], QRect(200, 200, 30, 30), kSquares[3]});
-        if (fault == "shuffled" || fault == "smear") {
+        if (fault == "shuffled" || fault == "smear" || fault == "magenta leaves") {
             // Grass around the third square. Mirrored inside it: thousands of pixels differ, the
             // eye sees the same grass. Smeared: a flat lighter green where the grain was.
             QImage grained = base;
@@ -205,9 +208,21 @@ class AuthoringTests : public QObject
             const QRect g = kSquares[2];
             if (fault == "shuffled")
                 QPainter(&edited).drawImage(g.topLeft(), grained.copy(g).mirrored(true, false));
+            else if (fault == "magenta leaves") // the same grain and shade, in another hue
+                for (int y = g.top(); y <= g.bottom(); ++y)
+                    for (int x = g.left(); x <= g.right(); ++x) {
+                        const int v = qGreen(grained.pixel(x, y));
+                        edited.setPixel(x, y, qRgb(v, v * 6 / 10, v * 9 / 10));
+                    }
             else
                 QPainter(&edited).fillRect(g, QColor(110, 165, 120));
             p = author.pair(1, 1, grained, edited);
+        }
+        if (fault == "blue thing") {
+            const QImage red = withChanges(base, {kSquares[2]});
+            QImage blue = changed;
+            QPainter(&blue).fillRect(kSquares[2], QColor(30, 30, 230));
+            p = author.pair(1, 1, red, blue);
         }
         if (fault == "easy with a small one") {
             const QList<QRect> one{kSquares[0], kSquares[1], kSmallSquares[2], kSquares[3]};
@@ -223,8 +238,8 @@ class AuthoringTests : public QObject
         if (fault == "large")
             p = author.pair(1, 1, drawBase({500, 500}), withChanges(drawBase({500, 500})));
         if (fault == "small") {
-            const QList<QRect> small{QRect(10, 10, 20, 20), QRect(100, 10, 20, 20),
-                                     QRect(10, 150, 20, 20), QRect(150, 150, 20, 20)};
+            const QList<QRect> small{QRect(40, 10, 40, 40), QRect(140, 10, 40, 40),
+                                     QRect(40, 150, 40, 40), QRect(140, 150, 40, 40)};
             p = author.pair(1, 1, drawBase({200, 220}), withChanges(drawBase({200, 220}), small),
                             small);
         }

@@ -126,6 +126,7 @@ class TestGenerate : public QObject
     void graphSegmentationMatchesOpenCv();
     void removedThingLeavesSharpGround();
     void partOfALargerThingStays();
+    void aPhotoTooBusyForALevelNamesTheLevelThatFits();
     void measureRejectsStrayChanges_data();
     void measureRejectsStrayChanges();
     void twips_data();
@@ -428,6 +429,20 @@ void TestGenerate::removedThingLeavesSharpGround()
     cv::Mat outside = changedPixels(picture, modified, 0);
     outside(window).setTo(0);
     QCOMPARE(cv::countNonZero(outside), 0);
+}
+
+void TestGenerate::aPhotoTooBusyForALevelNamesTheLevelThatFits()
+{
+    // Rocamadour's houses and trees change soundly but too quietly for Easy (seed 1); the
+    // author is sent to Medium, where the same seed makes a pair, not told the photo is flat.
+    const cv::Mat fitted = fitPhoto(readPhoto(photoPath("44_rocamadour.jpg")));
+    try {
+        generatePair(fitted, 1, 1);
+        QFAIL("an Easy pair of changes found only by searching");
+    } catch (const GenerateError& e) {
+        QCOMPARE(QString(e.what()), QString("too busy for Easy: try Medium"));
+    }
+    QCOMPARE(generatePair(fitted, 2, 1).differences.size(), std::size_t(4));
 }
 
 void TestGenerate::partOfALargerThingStays()
