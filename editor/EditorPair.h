@@ -1,9 +1,9 @@
 #pragma once
 // A pair as the editor holds it: its numbers, its two pictures, and what check found in it.
 
-#include "PairCheck.h"
 #include "PairNumbers.h"
 #include "Picture.h"
+#include "pack/PairCheck.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
 #include "EditorWindow.h"
 
 #include "AddPairCommand.h"
-#include "Build.h"
 #include "GenerateDialog.h"
-#include "InputError.h"
 #include "PairPanel.h"
+#include "pack/Build.h"
+#include "pack/InputError.h"
 
 #include <QAction>
 #include <QActionGroup>

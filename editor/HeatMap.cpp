@@ -1,6 +1,6 @@
 #include "HeatMap.h"
 
-#include "PairCheck.h"
+#include "pack/PairCheck.h"
 
 #include <algorithm>
 

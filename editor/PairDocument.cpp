@@ -1,9 +1,9 @@
 #include "PairDocument.h"
 
-#include "AtomicFile.h"
-#include "Extract.h"
-#include "InputError.h"
-#include "StoredPairs.h"
+#include "pack/AtomicFile.h"
+#include "pack/Extract.h"
+#include "pack/InputError.h"
+#include "pack/StoredPairs.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // the undo stack, written back as a manifest and built into a database.
 
 #include "EditorPair.h"
-#include "Manifest.h"
+#include "pack/Manifest.h"
 
 #include <QObject>
 #include <QUndoStack>

@@ -1,7 +1,7 @@
 #pragma once
 // What an author edits on a pair: everything but its pictures. Undo keeps these before and after.
 
-#include "Manifest.h"
+#include "pack/Manifest.h"
 
 #include <array>
 

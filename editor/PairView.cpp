@@ -1,7 +1,7 @@
 #include "PairView.h"
 
-#include "PairCheck.h"
 #include "PairNumbers.h"
+#include "pack/PairCheck.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

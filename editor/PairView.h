@@ -4,7 +4,7 @@
 // move it, drag its edge to resize it; the arrow keys move the selected one (with Shift they
 // resize it, with Ctrl ten pixels at a time), Delete clears it, Escape lets go of it.
 
-#include "Manifest.h"
+#include "pack/Manifest.h"
 
 #include <QImage>
 #include <QWidget>

@@ -165,7 +165,7 @@ double hueDistance(double a, double b)
 const char* recolouredNaturalColour(const QImage& original, const QImage& modified,
                                     const QRect& area, const std::vector<bool>& changed, int w)
 {
-    double sx = 0, sy = 0, saturation = 0, valueShift = 0;
+    double sx = 0, sy = 0, saturation = 0, value = 0, valueShift = 0;
     int turned = 0, all = 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
@@ -182,6 +182,7 @@ const char* recolouredNaturalColour(const QImage& original, const QImage& modifi
             sx += a.hsvSaturationF() * std::cos(angle);
             sy += a.hsvSaturationF() * std::sin(angle);
             saturation += a.hsvSaturationF();
+            value += a.valueF();
         }
     }
     // Most changed pixels turned hue and kept their brightness: a recolour, not a thing gone.
@@ -190,7 +191,7 @@ const char* recolouredNaturalColour(const QImage& original, const QImage& modifi
     double hue = std::atan2(sy, sx) * 180.0 / kPi;
     if (hue < 0)
         hue += 360.0;
-    return naturalColourOf(float(hue), float(saturation / turned));
+    return naturalColourOf(float(hue), float(saturation / turned), float(value / turned));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // tavrello-editor [FOLDER | DATABASE]: the pair editor for puzzle authors.
 
-#include "EditorWindow.h"
+#include "editor/EditorWindow.h"
 #include "support/StartOptions.h"
 
 #include <QApplication>

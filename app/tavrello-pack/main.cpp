@@ -1,4 +1,4 @@
-#include "PackProgram.h"
+#include "pack/PackProgram.h"
 
 int main(int argc, char** argv)
 {

@@ -1,9 +1,9 @@
 // bench-editor-open: opens a pairs folder of 36 pairs in the editor and times until the first pair
 // is painted, against loading the folder's 72 pictures with QImage alone. Medians of several
 // rounds; the ratio says how much the editor adds to the bare decoding of every picture.
-#include "EditorWindow.h"
-#include "Manifest.h"
-#include "PairPanel.h"
+#include "editor/EditorWindow.h"
+#include "editor/PairPanel.h"
+#include "pack/Manifest.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,9 +2,9 @@
 // without a screen: editor-screenshot PATH OUT.png [PAIR-ROW] [heat] [select=K] [generate=PHOTO]
 // (the last renders the generator's dialog once its candidate is there).
 
-#include "EditorWindow.h"
-#include "GenerateDialog.h"
-#include "PairPanel.h"
+#include "editor/EditorWindow.h"
+#include "editor/GenerateDialog.h"
+#include "editor/PairPanel.h"
 
 #include <QAction>
 #include <QApplication>

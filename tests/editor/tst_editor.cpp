@@ -1,12 +1,12 @@
 // The pair editor driven as an author drives it: real widgets, presses, drags and keys.
 
-#include "Build.h"
-#include "Check.h"
-#include "EditorWindow.h"
-#include "GenerateDialog.h"
-#include "PairPanel.h"
-#include "PairView.h"
-#include "StoredPairs.h"
+#include "editor/EditorWindow.h"
+#include "editor/GenerateDialog.h"
+#include "editor/PairPanel.h"
+#include "editor/PairView.h"
+#include "pack/Build.h"
+#include "pack/Check.h"
+#include "pack/StoredPairs.h"
 
 #include <QAction>
 #include <QApplication>

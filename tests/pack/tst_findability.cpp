@@ -1,6 +1,6 @@
 // The findability measure on buffers made for the purpose: what counts as plainly changed,
 // how busy surroundings weigh a change down, and which level a difference fits, at the edges.
-#include "Findability.h"
+#include "pack/Findability.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // list, extract and check, on databases built by tavrello-pack from small drawn pictures.
-#include "Build.h"
-#include "Findability.h"
-#include "Manifest.h"
 #include "Readers.h"
+#include "pack/Build.h"
+#include "pack/Findability.h"
+#include "pack/Manifest.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -132,6 +132,8 @@ class AuthoringTests : public QObject
             "warning: difference 3: the change is smoother than the picture around it");
         row("leaves turned magenta", "magenta leaves",
             "warning: difference 3: recolours what looks like leaves, water or sky");
+        row("a dark fir turned blue", "blue fir",
+            "warning: difference 3: recolours what looks like leaves, water or sky");
         row("a red thing turned blue", "blue thing", "");
         row("changed pixels outside every rectangle", "uncovered",
             "changed pixels lie outside every difference");
@@ -194,7 +196,8 @@ class AuthoringTests : public QObject
         if (fault == "invisible")
             p = author.pair(1, 1, base, withChanges(base, kSquares.mid(0, 2) + kSquares.mid(3)),
                             {kSquares[0], kSquares[1], QRect(200, 200, 30, 30), kSquares[3]});
-        if (fault == "shuffled" || fault == "smear" || fault == "magenta leaves") {
+        if (fault == "shuffled" || fault == "smear" || fault == "magenta leaves" ||
+            fault == "blue fir") {
             // Grass around the third square. Mirrored inside it: thousands of pixels differ, the
             // eye sees the same grass. Smeared: a flat lighter green where the grain was.
             QImage grained = base;
@@ -213,6 +216,13 @@ class AuthoringTests : public QObject
                     for (int x = g.left(); x <= g.right(); ++x) {
                         const int v = qGreen(grained.pixel(x, y));
                         edited.setPixel(x, y, qRgb(v, v * 6 / 10, v * 9 / 10));
+                    }
+            else if (fault == "blue fir") // deep, saturated green in shade, then blue
+                for (int y = g.top(); y <= g.bottom(); ++y)
+                    for (int x = g.left(); x <= g.right(); ++x) {
+                        const int v = qGreen(grained.pixel(x, y)) / 2 + 20;
+                        grained.setPixel(x, y, qRgb(v / 10, v, v * 3 / 10));
+                        edited.setPixel(x, y, qRgb(v / 10, v * 3 / 10, v));
                     }
             else
                 QPainter(&edited).fillRect(g, QColor(110, 165, 120));

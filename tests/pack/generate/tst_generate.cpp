@@ -1,6 +1,6 @@
-#include "PairCheck.h"
 #include "generate/Generate.h"
 #include "generate/Internal.h"
+#include "pack/PairCheck.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // tavrello-pack sheet: run as a user runs it, on small drawn pairs, its PNG read back.
-#include "Build.h"
-#include "Manifest.h"
 #include "Readers.h"
-#include "Sheet.h"
+#include "pack/Build.h"
+#include "pack/Manifest.h"
+#include "pack/Sheet.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,5 +1,5 @@
-#include "Findability.h"
 #include "generate/Internal.h"
+#include "pack/Findability.h"
 
 #include <algorithm>
 #include <cmath>

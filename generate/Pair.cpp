@@ -1,6 +1,6 @@
-#include "Findability.h"
-#include "SeamMeasure.h"
 #include "generate/Internal.h"
+#include "pack/Findability.h"
+#include "pack/SeamMeasure.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,5 @@
-#include "RecolourRule.h"
 #include "generate/EditTools.h"
+#include "pack/RecolourRule.h"
 
 #include <algorithm>
 #include <cmath>
@@ -86,7 +86,7 @@ bool recolour(const EditContext& c, const cv::Rect& window, const cv::Mat& objec
     // Fur, skin and wood, leaves, water and sky in another hue look painted over; recolour
     // made things, which tend to be saturated.
     const float hue = objectHue(hsv, object);
-    if (const char* natural = pack::naturalColourOf(hue, float(mean[1])))
+    if (const char* natural = pack::naturalColourOf(hue, float(mean[1]), float(mean[2])))
         return refuse(c, (std::string("recolour: the colour of ") + natural).c_str());
     // A hue that fills much of the picture is the light of the scene (a floodlit bridge, a
     // sunset) or its material, not one object's colour: turned, it reads as paint on stone.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Findability.h"
 #include "format/PairTable.h"
+#include "pack/Findability.h"
 
 #include <QString>
 #include <QStringList>

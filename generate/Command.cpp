@@ -1,9 +1,9 @@
-#include "AtomicFile.h"
-#include "CommandArguments.h"
-#include "CommandLine.h"
-#include "InputError.h"
-#include "Manifest.h"
 #include "generate/Generate.h"
+#include "pack/AtomicFile.h"
+#include "pack/CommandArguments.h"
+#include "pack/CommandLine.h"
+#include "pack/InputError.h"
+#include "pack/Manifest.h"
 
 #include <QDir>
 #include <QFileInfo>
