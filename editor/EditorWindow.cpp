@@ -423,7 +423,7 @@ bool EditorWindow::play()
             }
             manifest.pairs.push_back(all.pairs[std::size_t(i)]);
             const int level = m_document.pair(i).numbers.level;
-            anyLevel = anyLevel || (level >= 1 && level <= 3);
+            anyLevel = anyLevel || format::isPlayedLevel(level);
         }
         manifest.coordinateType = all.coordinateType;
         manifest.path = m_document.path();

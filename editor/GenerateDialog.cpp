@@ -56,7 +56,7 @@ GenerateDialog::GenerateDialog(const QString& photo, int level, QWidget* parent)
         preview->setAlignment(Qt::AlignCenter);
     }
     m_progress = new QProgressBar(this);
-    m_progress->setRange(0, generate::kDifferenceCount);
+    m_progress->setRange(0, format::kDifferenceCount);
     m_progress->setFormat(tr("%v of %m differences"));
     m_status = new QLabel(this);
     m_status->setObjectName("generateStatus");
@@ -180,7 +180,7 @@ void GenerateDialog::showProgress(int placed, int attempt)
     m_status->setText(attempt == 0 ? tr("Looking at the photo...")
                                    : tr("Placing difference %1 of %2 (attempt %3)...")
                                          .arg(placed + 1)
-                                         .arg(generate::kDifferenceCount)
+                                         .arg(format::kDifferenceCount)
                                          .arg(attempt));
 }
 
@@ -192,7 +192,8 @@ void GenerateDialog::finished()
         const generate::Pair& made = *m_job->result;
         auto pair = std::make_unique<EditorPair>();
         pair->numbers.level = made.level;
-        for (std::size_t k = 0; k < made.differences.size() && k < 4; ++k) {
+        for (std::size_t k = 0;
+             k < made.differences.size() && k < std::size_t(format::kDifferenceCount); ++k) {
             const std::array<int, 4> twips = generate::toTwips(made.differences[k].rect);
             for (std::size_t c = 0; c < 4; ++c)
                 pair->numbers.differences[k].corners[c] = twips[c];
@@ -203,7 +204,7 @@ void GenerateDialog::finished()
         pair->original = Picture::fromBytes(bytes(made.originalJpeg));
         pair->modified = Picture::fromBytes(bytes(made.modifiedJpeg));
         m_candidate = std::move(pair);
-        m_progress->setValue(generate::kDifferenceCount);
+        m_progress->setValue(format::kDifferenceCount);
         m_status->setText(tr("Seed %1 gives this pair. Keep it, or try Another.").arg(m_job->seed));
     } else {
         m_progress->setValue(0);

@@ -74,7 +74,7 @@ void PairDocument::openDatabase(const QString& path)
         EditorPair pair;
         pair.numbers.id = qint32(stored.id.toDouble());
         pair.numbers.level = qint32(stored.level.toDouble());
-        for (std::size_t k = 0; k < 4; ++k)
+        for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
             for (std::size_t c = 0; c < 4; ++c)
                 pair.numbers.differences[k].corners[c] = corner(stored.differences[k][c]);
         if (const auto bytes = row.original())
@@ -115,8 +115,8 @@ void PairDocument::ensureChecked(int index)
 void PairDocument::check(int index)
 {
     EditorPair& pair = m_pairs[std::size_t(index)];
-    std::array<pack::StoredRect, 4> rects;
-    for (std::size_t k = 0; k < 4; ++k)
+    std::array<pack::StoredRect, format::kDifferenceCount> rects;
+    for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
         for (std::size_t c = 0; c < 4; ++c)
             if (const std::optional<double>& corner = pair.numbers.differences[k].corners[c])
                 rects[k].corners[c] = store::FieldValue(store::FieldValue::Storage(*corner));
@@ -154,7 +154,7 @@ std::vector<pack::Finding> PairDocument::findings(int index)
     if (shared > 1)
         all.emplace_back(pack::Finding::Error,
                          QStringLiteral("id %1 is used by %2 pairs").arg(id).arg(shared));
-    if (pair(index).numbers.level < 1 || pair(index).numbers.level > 3)
+    if (!format::isPlayedLevel(pair(index).numbers.level))
         all.emplace_back(pack::Finding::Warning,
                          QStringLiteral("level %1 is never played (levels are 1 to 3)")
                              .arg(pair(index).numbers.level));

@@ -11,7 +11,7 @@ struct PairNumbers
 {
     qint32 id = 0;
     qint32 level = 1;
-    std::array<pack::Difference, 4> differences;
+    std::array<pack::Difference, format::kDifferenceCount> differences;
 
     bool operator==(const PairNumbers& other) const
     {

@@ -234,8 +234,8 @@ void PairPanel::refresh()
             m_level->setCurrentIndex(row);
     }
 
-    std::array<PairView::Mark, 4> marks{};
-    for (std::size_t k = 0; k < 4; ++k) {
+    std::array<PairView::Mark, format::kDifferenceCount> marks{};
+    for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k) {
         marks[k] = PairView::Mark::Fine;
         for (const pack::Finding& f : findings)
             if (f.differences & (1u << k))
@@ -248,7 +248,7 @@ void PairPanel::refresh()
 
     {
         const QSignalBlocker blocker(m_coordinates);
-        for (int k = 0; k < 4; ++k)
+        for (int k = 0; k < format::kDifferenceCount; ++k)
             for (int c = 0; c < 4; ++c) {
                 auto* item = new QTableWidgetItem(
                     cornerText(pair.numbers.differences[std::size_t(k)].corners[std::size_t(c)]));
@@ -276,7 +276,7 @@ void PairPanel::refresh()
                             tr("Ready: check finds nothing wrong with this pair."), m_findings);
     // How findable each difference is, as check and the generator measure it.
     QStringList each;
-    for (std::size_t k = 0; k < 4; ++k)
+    for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
         if (const std::optional<pack::Findability>& f = pair.findability[k])
             each << tr("%1: %2 (%3)")
                         .arg(k + 1)
@@ -307,7 +307,7 @@ void PairPanel::drawDifference(const pack::Difference& difference)
     // A difference the author picked is redrawn; otherwise the first one without coordinates
     // is filled, and drags in a row fill them one after the other.
     int target = m_replaceSelected ? m_selected : -1;
-    for (int k = 0; k < 4 && target < 0; ++k)
+    for (int k = 0; k < format::kDifferenceCount && target < 0; ++k)
         if (!isComplete(after.differences[std::size_t(k)]))
             target = k;
     if (target < 0)

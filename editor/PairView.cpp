@@ -71,8 +71,9 @@ void PairView::setOverlay(const QImage& overlay)
     update();
 }
 
-void PairView::setDifferences(const std::array<pack::Difference, 4>& differences,
-                              const std::array<Mark, 4>& marks)
+void PairView::setDifferences(
+    const std::array<pack::Difference, format::kDifferenceCount>& differences,
+    const std::array<Mark, format::kDifferenceCount>& marks)
 {
     m_differences = differences;
     m_marks = marks;
@@ -102,7 +103,7 @@ void PairView::paintEvent(QPaintEvent*)
     QFont font = painter.font();
     font.setBold(true);
     painter.setFont(font);
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < format::kDifferenceCount; ++k) {
         const bool previewed = m_preview && m_dragging == k;
         const pack::Difference& d = previewed ? *m_preview : m_differences[std::size_t(k)];
         if (!isComplete(d) || *d.corners[0] > *d.corners[2] || *d.corners[1] > *d.corners[3])
@@ -158,7 +159,7 @@ int PairView::differenceAt(const QPointF& p) const
     if (m_selected >= 0 && isComplete(m_differences[std::size_t(m_selected)]) &&
         pixelArea(m_differences[std::size_t(m_selected)]).contains(p))
         return m_selected;
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < format::kDifferenceCount; ++k)
         if (isComplete(m_differences[std::size_t(k)]) &&
             pixelArea(m_differences[std::size_t(k)]).contains(p))
             return k;

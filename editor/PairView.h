@@ -24,8 +24,8 @@ class PairView : public QWidget
     void setPicture(const QImage& picture);
     // Drawn translucent over the picture; a null image hides it.
     void setOverlay(const QImage& overlay);
-    void setDifferences(const std::array<pack::Difference, 4>& differences,
-                        const std::array<Mark, 4>& marks);
+    void setDifferences(const std::array<pack::Difference, format::kDifferenceCount>& differences,
+                        const std::array<Mark, format::kDifferenceCount>& marks);
     void setSelected(int difference);
     int selected() const { return m_selected; }
 
@@ -60,8 +60,8 @@ class PairView : public QWidget
 
     QImage m_picture;
     QImage m_overlay;
-    std::array<pack::Difference, 4> m_differences;
-    std::array<Mark, 4> m_marks{};
+    std::array<pack::Difference, format::kDifferenceCount> m_differences;
+    std::array<Mark, format::kDifferenceCount> m_marks{};
     int m_selected = -1;
 
     Drag m_drag = Drag::None;

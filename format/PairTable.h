@@ -14,6 +14,9 @@ inline constexpr const char* kLevelColumn = "level";
 inline constexpr const char* kOriginalColumn = "original_image";
 inline constexpr const char* kModifiedColumn = "modified_image";
 
+// Every pair has this many differences: four rectangles in its row, four places to find.
+inline constexpr int kDifferenceCount = 4;
+
 // The columns of difference k (0 to 3): left, top, right and bottom edge, both edges inclusive.
 struct DifferenceColumns
 {
@@ -22,7 +25,7 @@ struct DifferenceColumns
     const char* x2;
     const char* y2;
 };
-inline constexpr std::array<DifferenceColumns, 4> kDifferenceColumns{{
+inline constexpr std::array<DifferenceColumns, kDifferenceCount> kDifferenceColumns{{
     {"loc1_x1", "loc1_y1", "loc1_x2", "loc1_y2"},
     {"loc2_x1", "loc2_y1", "loc2_x2", "loc2_y2"},
     {"loc3_x1", "loc3_y1", "loc3_x2", "loc3_y2"},
@@ -37,6 +40,12 @@ inline constexpr std::array<const char*, kLevelCount> kLevelQueries{
     "select * from tblImages where level=2 order by id",
     "select * from tblImages where level=3 order by id",
 };
+// Whether pairs of this level are ever played: the game opens each level by an exact match, so a
+// level of 0, 4 or 1.5 is stored but never shown.
+constexpr bool isPlayedLevel(double level)
+{
+    return level >= 1 && level <= kLevelCount && double(int(level)) == level;
+}
 // The levels' names, as the game's difficulty buttons and the authoring tools say them.
 inline constexpr std::array<const char*, kLevelCount> kLevelNames{"Easy", "Medium", "Hard"};
 

@@ -16,7 +16,7 @@ bool PressHits(const DifferenceEdges& edges, float x, float y)
            atLeast(edges.y2, y);
 }
 
-bool PictureSolved(const std::array<bool, 4>& found)
+bool PictureSolved(const std::array<bool, format::kDifferenceCount>& found)
 {
     return std::all_of(found.begin(), found.end(), [](bool f) { return f; });
 }

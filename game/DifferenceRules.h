@@ -2,6 +2,7 @@
 // The rules of a picture, apart from any window: when a press finds a difference, and when the
 // picture is solved. The handlers of the game window call these; tests call them directly.
 
+#include "format/PairTable.h"
 #include "store/FieldValue.h"
 
 #include <array>
@@ -20,6 +21,6 @@ struct DifferenceEdges
 bool PressHits(const DifferenceEdges& edges, float x, float y);
 
 // A picture is solved when all four of its differences have been found.
-bool PictureSolved(const std::array<bool, 4>& found);
+bool PictureSolved(const std::array<bool, format::kDifferenceCount>& found);
 
 } // namespace game

@@ -56,12 +56,12 @@ struct MarkerPlace
 {
     int left, top, width, height;
 };
-constexpr std::array<MarkerPlace, 4> shape1Places{
+constexpr std::array<MarkerPlace, format::kDifferenceCount> shape1Places{
     {{225, 6345, 420, 285}, {810, 6345, 420, 285}, {1395, 6345, 420, 285}, {1980, 6345, 420, 285}}};
-constexpr std::array<MarkerPlace, 4> shape2Places{{{495, 6300, 420, 285},
-                                                   {1035, 6300, 420, 285},
-                                                   {1575, 6300, 420, 285},
-                                                   {2115, 6300, 420, 285}}};
+constexpr std::array<MarkerPlace, format::kDifferenceCount> shape2Places{{{495, 6300, 420, 285},
+                                                                          {1035, 6300, 420, 285},
+                                                                          {1575, 6300, 420, 285},
+                                                                          {2115, 6300, 420, 285}}};
 
 // The icons are compiled into this static library, and a linker keeps a resource object of a
 // static library only when something refers to it: without this call every program would read
@@ -103,7 +103,7 @@ Form1::Form1(QString programDir, const QString& databaseFile, QWidget* parent)
       m_databaseFile(databaseFile.isEmpty() ? QString()
                                             : QFileInfo(databaseFile).absoluteFilePath())
 {
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < std::size_t(format::kDifferenceCount); ++i) {
         const MarkerPlace& p2 = shape2Places[i];
         Shape2[i] = new ShapeMarker(Picture3->inner(), float(p2.left), float(p2.top),
                                     float(p2.width), float(p2.height));

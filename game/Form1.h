@@ -7,6 +7,7 @@
 #include "PointerMode.h"
 #include "ShapeMarker.h"
 #include "StatusLabel.h"
+#include "format/PairTable.h"
 
 #include <QCursor>
 #include <QRadioButton>
@@ -53,8 +54,8 @@ class Form1 : public QWidget
     PictureBox* const Picture1;
     PictureBox* const Picture3;
     PictureBox* const Picture2;
-    std::array<ShapeMarker*, 4> Shape2{};
-    std::array<ShapeMarker*, 4> Shape1{};
+    std::array<ShapeMarker*, format::kDifferenceCount> Shape2{};
+    std::array<ShapeMarker*, format::kDifferenceCount> Shape1{};
     GameButton* const PushButton1;
     DifficultyFrame* const Frame1;
     QRadioButton* const Option1;

@@ -148,7 +148,7 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
         return;
 
     // Every difference is tested on every press; a press in overlapping rectangles finds them all.
-    for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < std::size_t(format::kDifferenceCount); ++i) {
         const format::DifferenceColumns& names = format::kDifferenceColumns[i];
         const bool hit = trap.test(104, [&] {
             store::Recordset& rows = object(ImageRecordset);

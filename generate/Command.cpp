@@ -119,7 +119,7 @@ std::optional<Options> parse(const QStringList& arguments)
     };
     bool ok = false;
     o.level = args.value("level").toInt(&ok);
-    if (!ok || o.level < 1 || o.level > 3)
+    if (!ok || !format::isPlayedLevel(o.level))
         badValue("level");
     if (args.isSet("seed")) {
         o.seed = args.value("seed").toUInt(&ok);

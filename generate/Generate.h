@@ -17,7 +17,6 @@
 // really differ once both are JPEG files.
 namespace generate {
 
-inline constexpr int kDifferenceCount = 4;
 inline constexpr int kJpegQuality = 92;
 
 // A decoded pixel counts as changed when one of its channels moved by more than this. Two JPEG

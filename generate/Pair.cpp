@@ -356,7 +356,7 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
                                 EditKind::Resize, EditKind::Move,     EditKind::Flip};
     std::shuffle(order.begin(), order.end(), rng);
 
-    while (int(attempt.windows.size()) < kDifferenceCount) {
+    while (int(attempt.windows.size()) < format::kDifferenceCount) {
         tried(int(attempt.windows.size()));
         if (budget-- <= 0) {
             trace("attempt ends: every window of the budget tried");
@@ -577,7 +577,7 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
     if (picture.type() != CV_8UC3 || picture.cols != format::kPictureWidth ||
         picture.rows != format::kPictureHeight)
         throw GenerateError("the picture is not a fitted 450 x 459 colour picture");
-    if (level < 1 || level > 3)
+    if (!format::isPlayedLevel(level))
         throw GenerateError("level must be 1, 2 or 3");
 
     const Reproducible reproducible(seed);
@@ -638,7 +638,7 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
     }
     // Where the photo's things changed soundly but too quietly for the level, the author is
     // better told which level the photo suits than that it is plain.
-    if (level < 3 && memory.fitNextLevel >= kDifferenceCount)
+    if (level < format::kLevelCount && memory.fitNextLevel >= format::kDifferenceCount)
         throw GenerateError(std::string("too busy for ") +
                             format::kLevelNames[std::size_t(level - 1)] + ": try " +
                             format::kLevelNames[std::size_t(level)]);

@@ -141,13 +141,12 @@ CheckReport checkDatabase(const QString& database)
     forEachPair(database, [&](const PairRow& row) {
         const StoredPair numbers = row.numbers();
         PairReport pair{text(numbers.id), text(numbers.level), {}, {}};
-        if (!numbers.level.isNull() &&
-            !(numbers.level.toDouble() >= 1 && numbers.level.toDouble() <= 3))
+        if (!numbers.level.isNull() && !format::isPlayedLevel(numbers.level.toDouble()))
             pair.findings.push_back(
                 {Finding::Warning, "level " + pair.level + " is never played (levels are 1 to 3)"});
 
-        std::array<StoredRect, 4> rects;
-        for (int k = 0; k < 4; ++k)
+        std::array<StoredRect, format::kDifferenceCount> rects;
+        for (int k = 0; k < format::kDifferenceCount; ++k)
             rects[k].corners = numbers.differences[k];
         const std::vector<Finding> rectFindings = checkRectangles(rects);
         pair.findings.insert(pair.findings.end(), rectFindings.begin(), rectFindings.end());

@@ -93,7 +93,7 @@ int runExtract(const QStringList& arguments)
             writeWholeFile(out.filePath(name), *picture, force);
             *path = out.absoluteFilePath(name);
         }
-        for (std::size_t k = 0; k < 4; ++k)
+        for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
             for (std::size_t c = 0; c < 4; ++c) {
                 const store::FieldValue& v = numbers.differences[k][c];
                 if (!v.isNull())

@@ -6,6 +6,7 @@
 // on plain buffers, so an author sees the numbers the generator chose by.
 
 #include "SeamMeasure.h"
+#include "format/PairTable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -89,16 +90,16 @@ struct LevelFindability
 };
 inline LevelFindability levelFindability(int level)
 {
-    static constexpr LevelFindability levels[3] = {
+    static constexpr LevelFindability levels[format::kLevelCount] = {
         {230, 100.0, 1e9}, {110, 80.0, 1e9}, {0, 0.0, 300.0}};
-    return levels[std::clamp(level, 1, 3) - 1];
+    return levels[std::clamp(level, 1, format::kLevelCount) - 1];
 }
 
 // The level a difference of this findability suits best, 1 to 3: the easiest whose demands it
 // meets (Hard when it meets none, too loud for Hard counts as Medium).
 inline int fittingLevel(const Findability& f)
 {
-    for (int level = 1; level <= 3; ++level) {
+    for (int level = 1; level <= format::kLevelCount; ++level) {
         const LevelFindability need = levelFindability(level);
         if (f.changedArea >= need.minArea && f.score >= need.minScore && f.score <= need.maxScore)
             return level;

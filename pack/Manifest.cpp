@@ -249,10 +249,10 @@ Manifest parseManifest(const QByteArray& json, const QString& path, const QStrin
             check.fail(where + ".differences",
                        QStringLiteral("expected an array, got %1").arg(typeName(diffs)));
         const QJsonArray d = diffs.toArray();
-        if (d.size() != 4)
+        if (d.size() != format::kDifferenceCount)
             check.fail(where + ".differences",
                        QStringLiteral("expected exactly 4 differences, got %1").arg(d.size()));
-        for (qsizetype k = 0; k < 4; ++k) {
+        for (qsizetype k = 0; k < format::kDifferenceCount; ++k) {
             const QString at = QStringLiteral("%1.differences[%2]").arg(where).arg(k);
             if (!d[k].isObject())
                 check.fail(at, QStringLiteral("expected an object, got %1").arg(typeName(d[k])));

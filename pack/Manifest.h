@@ -27,7 +27,7 @@ struct Pair
     qint32 level = 1;
     std::optional<QString> original; // absolute path, or null
     std::optional<QString> modified;
-    std::array<Difference, 4> differences;
+    std::array<Difference, format::kDifferenceCount> differences;
 };
 
 struct Manifest

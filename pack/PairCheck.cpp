@@ -210,10 +210,10 @@ QImage decodePicture(const QByteArray& bytes, QString* problem)
     return image;
 }
 
-std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
+std::vector<Finding> checkRectangles(const std::array<StoredRect, format::kDifferenceCount>& rects)
 {
     std::vector<Finding> findings;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < format::kDifferenceCount; ++k) {
         const StoredRect& r = rects[k];
         if (!complete(r)) {
             findings.push_back({Finding::Error,
@@ -228,8 +228,8 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects)
             findings.push_back(
                 {Finding::Error, label(k) + ": y1 > y2, so it can never be found", bit(k)});
     }
-    for (int a = 0; a < 4; ++a) {
-        for (int b = a + 1; b < 4; ++b) {
+    for (int a = 0; a < format::kDifferenceCount; ++a) {
+        for (int b = a + 1; b < format::kDifferenceCount; ++b) {
             if (!upright(rects[a]) || !upright(rects[b]))
                 continue;
             const auto& p = rects[a].corners;
@@ -281,7 +281,7 @@ std::vector<bool> changedPixels(const QImage& original, const QImage& modified)
 }
 
 std::vector<Finding> checkPictures(const QImage& original, const QImage& modified,
-                                   const std::array<StoredRect, 4>& rects)
+                                   const std::array<StoredRect, format::kDifferenceCount>& rects)
 {
     std::vector<Finding> findings;
     if (original.size() != modified.size()) {
@@ -315,7 +315,7 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
 
     const QRect picture(0, 0, w, h);
     std::vector<QRect> areas;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < format::kDifferenceCount; ++k) {
         if (!upright(rects[k]))
             continue;
         const QRect area = pixelRect(rects[k]);
@@ -331,7 +331,7 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
     const std::vector<bool> changed = changedPixels(original, modified);
     const std::vector<float> modifiedGrey = grey(modified);
     int k = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < format::kDifferenceCount; ++i) {
         if (!upright(rects[i]))
             continue;
         const QRect& area = areas[std::size_t(k++)];
@@ -370,7 +370,7 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
     }
 
     // Where a rectangle can't be placed, nobody can say which changes it was meant to cover.
-    if (int(areas.size()) < 4)
+    if (int(areas.size()) < format::kDifferenceCount)
         return findings;
     QRect outsideBox;
     int outside = 0;
@@ -398,15 +398,16 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
     return findings;
 }
 
-DifferenceFindability measureFindability(const QImage& original, const QImage& modified,
-                                         const std::array<StoredRect, 4>& rects)
+DifferenceFindability
+measureFindability(const QImage& original, const QImage& modified,
+                   const std::array<StoredRect, format::kDifferenceCount>& rects)
 {
     DifferenceFindability result;
     if (original.size() != modified.size() || original.isNull())
         return result;
     const QRect picture = original.rect();
     const std::vector<float> originalGrey = grey(original);
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < format::kDifferenceCount; ++k) {
         if (!upright(rects[k]))
             continue;
         const QRect area = pixelRect(rects[k]).intersected(picture);
@@ -426,10 +427,10 @@ std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& finda
     for (const Finding& f : pictureFindings)
         flagged |= f.differences;
     std::vector<Finding> findings;
-    if (level < 1 || level > format::kLevelCount)
+    if (!format::isPlayedLevel(level))
         return findings;
     const LevelFindability need = levelFindability(level);
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < format::kDifferenceCount; ++k) {
         const std::optional<Findability>& f = findability[std::size_t(k)];
         if (!f || (flagged & bit(k)))
             continue; // the pixel checks have said what is wrong with it

@@ -38,13 +38,13 @@ struct StoredRect
 };
 
 // Checks of the rectangles alone: Null corners, inverted edges, overlaps.
-std::vector<Finding> checkRectangles(const std::array<StoredRect, 4>& rects);
+std::vector<Finding> checkRectangles(const std::array<StoredRect, format::kDifferenceCount>& rects);
 
 // Checks of the pictures against each other and against the rectangles. Rectangles with Null or
 // inverted corners are left out of the pixel checks (checkRectangles reports them), and with one of
 // them missing the changes outside the others are not judged either.
 std::vector<Finding> checkPictures(const QImage& original, const QImage& modified,
-                                   const std::array<StoredRect, 4>& rects);
+                                   const std::array<StoredRect, format::kDifferenceCount>& rects);
 
 // A stored picture decoded as the game's picture box would show it, whatever its format; a
 // header that promises more pixels than any screen shows is refused before decoding. Null
@@ -63,9 +63,10 @@ std::vector<float> perceptibleChange(const QImage& original, const QImage& modif
 
 // How findable each difference is (see Findability.h); nothing for a rectangle with Null or
 // inverted corners, or when the pictures differ in size.
-using DifferenceFindability = std::array<std::optional<Findability>, 4>;
-DifferenceFindability measureFindability(const QImage& original, const QImage& modified,
-                                         const std::array<StoredRect, 4>& rects);
+using DifferenceFindability = std::array<std::optional<Findability>, format::kDifferenceCount>;
+DifferenceFindability
+measureFindability(const QImage& original, const QImage& modified,
+                   const std::array<StoredRect, format::kDifferenceCount>& rects);
 
 // Warnings where the pair's level asks more (or, at Hard, less) of a difference than it gives:
 // an Easy pair with a difference a player has to search for, a Hard one found at a glance.

@@ -117,16 +117,16 @@ struct UnreadablePictures
 };
 
 // Everything `check` finds about a pair, and where its differences lie.
-void checkPair(SheetPair& pair, const std::array<StoredRect, 4>& rects,
+void checkPair(SheetPair& pair, const std::array<StoredRect, format::kDifferenceCount>& rects,
                UnreadablePictures unreadable = {})
 {
-    if (pair.level && (*pair.level < 1 || *pair.level > format::kLevelCount))
+    if (pair.level && !format::isPlayedLevel(*pair.level))
         pair.findings.push_back(
             {Finding::Warning,
              QStringLiteral("level %1 is never played (levels are 1 to 3)").arg(*pair.level)});
     const std::vector<Finding> rectFindings = checkRectangles(rects);
     pair.findings.insert(pair.findings.end(), rectFindings.begin(), rectFindings.end());
-    for (std::size_t k = 0; k < 4; ++k)
+    for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
         if (upright(rects[k]))
             pair.differences[k] = pixelRect(rects[k]);
 
@@ -156,8 +156,8 @@ std::vector<SheetPair> readDatabasePairs(const QString& database)
             pair.level = int(numbers.level.toDouble());
         pair.original = row.original();
         pair.modified = row.modified();
-        std::array<StoredRect, 4> rects;
-        for (std::size_t k = 0; k < 4; ++k)
+        std::array<StoredRect, format::kDifferenceCount> rects;
+        for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
             rects[k].corners = numbers.differences[k];
         checkPair(pair, rects);
         pairs.push_back(std::move(pair));
@@ -203,8 +203,8 @@ std::vector<SheetPair> readManifestPairs(const QString& path)
         pair.level = p.level;
         pair.original = readPicture(p.original, QStringLiteral("original"), pair.findings);
         pair.modified = readPicture(p.modified, QStringLiteral("modified"), pair.findings);
-        std::array<StoredRect, 4> rects;
-        for (std::size_t k = 0; k < 4; ++k)
+        std::array<StoredRect, format::kDifferenceCount> rects;
+        for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
             for (std::size_t c = 0; c < 4; ++c)
                 if (const std::optional<double> v = p.differences[k].corners[c])
                     rects[k].corners[c] =
@@ -339,7 +339,7 @@ void drawDifferences(QPainter& painter, const SheetPair& pair, const QRect& box)
         fillRing(painter, outlineOf(difference), 2, QColor::fromRgb(sheet::kRectangleColour));
     }
     painter.setFont(sheetFont(12, true));
-    for (std::size_t k = 0; k < 4; ++k) {
+    for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k) {
         if (!pair.differences[k])
             continue;
         const QRect tag =
@@ -396,7 +396,7 @@ void drawRow(QPainter& painter, const SheetPair& pair, QPoint at, bool rectangle
     painter.setFont(sheetFont(12));
     const QFontMetrics metrics(painter.font());
     int y = originalBox.bottom() + 1 + sheet::kTextGap;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < format::kDifferenceCount; ++k) {
         const QRect line(at.x() + (k % 2) * (kBoxWidth + sheet::kPictureGap),
                          y + (k / 2) * sheet::kLineHeight, kBoxWidth, sheet::kLineHeight);
         painter.setPen(differenceColour(pair, k));

@@ -30,7 +30,7 @@ struct SheetPair
     std::optional<QByteArray> modified;
     // Each difference in pixels, both edges included; nullopt when a corner is Null or the
     // edges are inverted (a finding says which).
-    std::array<std::optional<QRect>, 4> differences;
+    std::array<std::optional<QRect>, format::kDifferenceCount> differences;
     DifferenceFindability findability;
     std::vector<Finding> findings;
 };

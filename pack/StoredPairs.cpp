@@ -42,7 +42,7 @@ StoredPair PairRow::numbers() const
         if (!field.IsNull())
             *size = field.ActualSize();
     }
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < format::kDifferenceCount; ++k)
         for (int c = 0; c < 4; ++c)
             pair.differences[k][c] = m_rows.Fields(coordinateColumn(k, c)).Value();
     return pair;

@@ -22,7 +22,7 @@ struct StoredPair
     std::optional<long> originalSize;
     std::optional<long> modifiedSize;
     // differences[k] = x1, y1, x2, y2 of difference k + 1, in twips, Null kept.
-    std::array<std::array<store::FieldValue, 4>, 4> differences;
+    std::array<std::array<store::FieldValue, 4>, format::kDifferenceCount> differences;
 };
 
 // A row being visited: its numbers, and its pictures read on demand.

@@ -197,7 +197,7 @@ void TestGenerate::pairKeepsItsPromises()
     }
     const Pair pair = generatePair(fitPhoto(source), level, seed);
     QCOMPARE(pair.level, level);
-    QCOMPARE(int(pair.differences.size()), kDifferenceCount);
+    QCOMPARE(int(pair.differences.size()), format::kDifferenceCount);
 
     const cv::Mat original = decode(pair.originalJpeg);
     const cv::Mat modified = decode(pair.modifiedJpeg);
@@ -612,7 +612,7 @@ void TestGenerate::manifestMergesById()
     QCOMPARE(pairs[2]["id"].toInt(), 10);
 
     const QJsonArray diffs = pairs[0]["differences"].toArray();
-    QCOMPARE(diffs.size(), kDifferenceCount);
+    QCOMPARE(diffs.size(), format::kDifferenceCount);
     for (const QJsonValue& v : diffs) {
         const QJsonObject d = v.toObject();
         QVERIFY(d["x1"].toInt() % format::kTwipsPerPixel == 0 &&
