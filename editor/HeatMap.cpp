@@ -19,8 +19,9 @@ QImage heatMap(const QImage& original, const QImage& modified)
         for (int x = 0; x < whole.width(); ++x) {
             const float deltaE = change[std::size_t(y) * std::size_t(whole.width()) + x];
             // Half the just-visible distance starts to tint; three times it is fully red.
-            const double t = std::clamp(
-                (deltaE - pack::kJustVisible / 2) / (pack::kJustVisible * 2.5), 0.0, 1.0);
+            const double t = std::clamp((deltaE - pack::kJustVisibleDeltaE / 2) /
+                                            (pack::kJustVisibleDeltaE * 2.5),
+                                        0.0, 1.0);
             if (t <= 0)
                 continue;
             const int alpha = int(60 + 150 * t);

@@ -28,12 +28,6 @@ inline constexpr int kVisibleDelta = 28;
 inline constexpr int kMinVisiblePixels = 40;
 // Smallest rectangle side the game gets, in pixels; smaller ones are hard to click.
 inline constexpr int kMinRectSide = 20;
-// Perceptible change: the colour difference (CIE Lab, Delta E 1976) of two pictures, averaged
-// over a Gaussian of this sigma before it is compared with a level's threshold. Averaging is
-// what a viewer does at normal size: a mirrored or rescaled patch of grass, foliage or a fine
-// lattice differs pixel by pixel yet the differences cancel out, while a removed object or a
-// new colour survives it.
-inline constexpr double kPerceptSigma = 2.5;
 
 // Refusals worth one line on stderr: unreadable, too small or too flat photos, bad options.
 class GenerateError : public std::runtime_error
@@ -103,7 +97,7 @@ std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat&
 cv::Mat changedPixels(const cv::Mat& a, const cv::Mat& b, int threshold);
 
 // How much each pixel of two same-size pictures differs to a viewer who sees them whole: the
-// Lab colour difference blurred by kPerceptSigma (CV_32F, Delta E).
+// Lab colour difference blurred by pack::kViewingSigmaPixels (CV_32F, Delta E), as check blurs it.
 cv::Mat perceptibleChange(const cv::Mat& a, const cv::Mat& b);
 // Pixels of that measure above deltaE.
 int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE);

@@ -281,7 +281,7 @@ bool seamPassesCheck(const cv::Mat& original, const cv::Mat& modified, const cv:
 pack::Findability findabilityOf(const cv::Mat& original, const cv::Mat& modified,
                                 const cv::Rect& rect, const std::vector<float>& grey)
 {
-    const int radius = int(std::ceil(3 * kPerceptSigma));
+    const int radius = int(std::ceil(3 * pack::kViewingSigmaPixels));
     const cv::Rect bounds(0, 0, original.cols, original.rows);
     const cv::Rect around = cv::Rect(rect.x - radius, rect.y - radius, rect.width + 2 * radius,
                                      rect.height + 2 * radius) &
@@ -293,15 +293,15 @@ pack::Findability findabilityOf(const cv::Mat& original, const cv::Mat& modified
                                     {rect.x, rect.y, rect.width, rect.height});
 }
 
-// Every difference, at every level, must show to a careful eye: check calls a change that
-// leaves fewer than 60 pixels above Delta E 12 one that hardly shows; twice that leaves room
-// for the JPEG round trip.
-constexpr double kJustVisibleDeltaE = 12.0;
-constexpr int kJustVisibleArea = 120;
+// Every difference, at every level, must show to a careful eye: check calls a change with fewer
+// just-visible pixels than pack::kJustVisibleMinimumPixels one that hardly shows; an edit needs
+// twice that, room for the JPEG round trip.
+constexpr int kJustVisibleWhenEdited = 2 * pack::kJustVisibleMinimumPixels;
 
 bool justVisible(const cv::Mat& original, const cv::Mat& modified, const cv::Rect& rect)
 {
-    return perceptibleArea(original(rect), modified(rect), kJustVisibleDeltaE) >= kJustVisibleArea;
+    return perceptibleArea(original(rect), modified(rect), pack::kJustVisibleDeltaE) >=
+           kJustVisibleWhenEdited;
 }
 
 // Whether a difference meets its level's demands, by `margin` (a share) to spare: the stored
@@ -501,8 +501,8 @@ cv::Mat perceptibleChange(const cv::Mat& a, const cv::Mat& b)
     cv::cvtColor(fa, la, cv::COLOR_BGR2Lab);
     cv::cvtColor(fb, lb, cv::COLOR_BGR2Lab);
     cv::Mat diff = la - lb;
-    cv::GaussianBlur(diff, diff, cv::Size(0, 0), kPerceptSigma, kPerceptSigma,
-                     cv::BORDER_REPLICATE);
+    cv::GaussianBlur(diff, diff, cv::Size(0, 0), pack::kViewingSigmaPixels,
+                     pack::kViewingSigmaPixels, cv::BORDER_REPLICATE);
     std::vector<cv::Mat> ch;
     cv::split(diff, ch);
     cv::Mat change;
@@ -621,8 +621,8 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
                 fair &&
                 visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
                 suits(findabilityOf(original, modified, rects[i], grey), level, kDecoderMargin) &&
-                perceptibleArea(original(rects[i]), modified(rects[i]), kJustVisibleDeltaE) >=
-                    kJustVisibleArea / 2 &&
+                perceptibleArea(original(rects[i]), modified(rects[i]), pack::kJustVisibleDeltaE) >=
+                    pack::kJustVisibleMinimumPixels &&
                 seamPassesCheck(original, modified, rects[i]);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;

@@ -15,8 +15,18 @@
 
 namespace pack {
 
-// A pixel is plainly changed when its colour difference (CIE76 Delta E, after the viewing
-// blur the perceptible-change measures share) exceeds this: a change seen without searching.
+// A player looks at the pictures whole, not pixel by pixel: a patch of grass or foliage that is
+// mirrored or shuffled differs in thousands of pixels yet looks the same. The colour difference
+// of the two pictures (CIE Lab, Delta E 1976) is therefore averaged over a Gaussian of this
+// sigma, in pixels, before it is compared with the thresholds below; check (Qt) and the pair
+// generator (OpenCV) both blur by it.
+inline constexpr double kViewingSigmaPixels = 2.5;
+// A pixel whose averaged difference exceeds this (Delta E) is one a careful eye can see ...
+inline constexpr double kJustVisibleDeltaE = 12.0;
+// ... and a difference with fewer such pixels than this hardly shows at all.
+inline constexpr int kJustVisibleMinimumPixels = 60;
+// A pixel is plainly changed when its averaged difference exceeds this (Delta E): a change seen
+// without searching.
 inline constexpr double kPlainChangeDeltaE = 20.0;
 // A pixel of the original is busy when its grey level changes by more than this across two
 // pixels (across plus down, 0 to 510): leaves, gravel, lettering, brickwork; sky, water, walls

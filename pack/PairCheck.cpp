@@ -15,7 +15,7 @@ namespace pack {
 namespace {
 
 // Fewer changed pixels than this are noise, not a difference a player can find.
-constexpr int kVisibleChange = 12;
+constexpr int kNoiseChangedPixels = 12;
 
 bool complete(const StoredRect& r)
 {
@@ -49,14 +49,6 @@ QString label(int k)
     return QStringLiteral("difference %1").arg(k + 1);
 }
 
-// A player looks at the pictures whole, not pixel by pixel: a patch of grass or foliage that is
-// mirrored or shuffled differs in thousands of pixels yet looks the same. The colour difference
-// (CIE Lab) of the two pictures is therefore averaged over a Gaussian of this sigma before it is
-// compared with a just-visible distance; the pair generator judges its own changes the same way.
-constexpr double kViewingSigma = 2.5;
-// Fewer pixels than this standing out after the averaging: the change hardly shows.
-constexpr int kPerceptibleMinimum = 60;
-
 std::array<float, 3> lab(QRgb rgb)
 {
     const auto linear = [](int c) {
@@ -77,7 +69,7 @@ std::array<float, 3> lab(QRgb rgb)
 std::vector<float> perceptibleChange(const QImage& original, const QImage& modified,
                                      const QRect& area)
 {
-    const int radius = int(std::ceil(3 * kViewingSigma));
+    const int radius = int(std::ceil(3 * kViewingSigmaPixels));
     const QRect around =
         area.adjusted(-radius, -radius, radius, radius).intersected(original.rect());
     const int w = around.width();
@@ -94,7 +86,7 @@ std::vector<float> perceptibleChange(const QImage& original, const QImage& modif
     float total = 0;
     for (int i = -radius; i <= radius; ++i)
         total += kernel[std::size_t(i + radius)] =
-            float(std::exp(-i * i / (2 * kViewingSigma * kViewingSigma)));
+            float(std::exp(-i * i / (2 * kViewingSigmaPixels * kViewingSigmaPixels)));
     for (float& k : kernel)
         k /= total;
     // Separable blur, the edges of the neighbourhood repeated outwards.
@@ -131,7 +123,7 @@ int perceptiblePixels(const QImage& original, const QImage& modified, const QRec
 {
     const std::vector<float> change = perceptibleChange(original, modified, area);
     return int(std::count_if(change.begin(), change.end(),
-                             [](float deltaE) { return deltaE > kJustVisible; }));
+                             [](float deltaE) { return deltaE > kJustVisibleDeltaE; }));
 }
 
 std::vector<float> grey(const QImage& picture)
@@ -186,7 +178,7 @@ const char* recolouredNaturalColour(const QImage& original, const QImage& modifi
         }
     }
     // Most changed pixels turned hue and kept their brightness: a recolour, not a thing gone.
-    if (all < kVisibleChange || turned * 2 < all || valueShift / all > kRecolourValueShift)
+    if (all < kNoiseChangedPixels || turned * 2 < all || valueShift / all > kRecolourValueShift)
         return nullptr;
     double hue = std::atan2(sy, sx) * 180.0 / kPi;
     if (hue < 0)
@@ -339,12 +331,12 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
         for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); ++x)
                 inside += changed[std::size_t(y) * w + x] ? 1 : 0;
-        if (inside < kVisibleChange)
+        if (inside < kNoiseChangedPixels)
             findings.push_back({Finding::Error,
                                 label(i) + QStringLiteral(": nothing visibly changes inside it"),
                                 bit(i)});
         else if (area.isValid() &&
-                 perceptiblePixels(original, modified, area) < kPerceptibleMinimum)
+                 perceptiblePixels(original, modified, area) < kJustVisibleMinimumPixels)
             findings.push_back(
                 {Finding::Warning,
                  label(i) + QStringLiteral(": the change hardly shows when the pictures are seen "
@@ -386,7 +378,7 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
             outsideBox |= QRect(p, QSize(1, 1));
         }
     }
-    if (outside >= kVisibleChange)
+    if (outside >= kNoiseChangedPixels)
         findings.push_back({Finding::Error,
                             QStringLiteral("%1 changed pixels lie outside every difference, around "
                                            "x %2..%3, y %4..%5 (pixels)")

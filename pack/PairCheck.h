@@ -55,9 +55,8 @@ QImage decodePicture(const QByteArray& bytes, QString* problem = nullptr);
 std::vector<bool> changedPixels(const QImage& original, const QImage& modified);
 
 // How much each pixel of `area` changes to a viewer who sees the pictures whole: the colour
-// difference (CIE Lab Delta E) averaged over the neighbourhood the eye blends, row by row.
-// A pixel above kJustVisible counts as a change a player can see.
-inline constexpr double kJustVisible = 12.0;
+// difference (CIE Lab Delta E) averaged over the neighbourhood the eye blends
+// (kViewingSigmaPixels), row by row.
 std::vector<float> perceptibleChange(const QImage& original, const QImage& modified,
                                      const QRect& area);
 
