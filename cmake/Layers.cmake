@@ -20,6 +20,15 @@ set(TAVRELLO_PACK_COMMON_HEADERS
   Findability.h RecolourRule.h SeamMeasure.h)
 set(TAVRELLO_LAYER_ONLY_generate_pack ${TAVRELLO_PACK_COMMON_HEADERS})
 
+# One entry of the table: its folder, and the list of folders it may use.
+function(tavrello_layer_entry entry folder_var uses_var)
+  string(REGEX REPLACE ":.*" "" folder "${entry}")
+  string(REGEX REPLACE "^[^:]*:" "" uses "${entry}")
+  string(REPLACE " " ";" uses "${uses}")
+  set(${folder_var} "${folder}" PARENT_SCOPE)
+  set(${uses_var} "${uses}" PARENT_SCOPE)
+endfunction()
+
 # The folder a tavrello_* target belongs to.
 function(tavrello_layer_of target out)
   string(REGEX REPLACE "^tavrello_" "" folder "${target}")
@@ -33,10 +42,7 @@ endfunction()
 # use.
 function(tavrello_check_links)
   foreach(entry ${TAVRELLO_LAYERS})
-    string(REPLACE ":" ";" fields "${entry}")
-    list(GET fields 0 folder)
-    string(REGEX REPLACE "^[^:]*:" "" uses "${entry}")
-    string(REPLACE " " ";" uses "${uses}")
+    tavrello_layer_entry("${entry}" folder uses)
     foreach(target tavrello_${folder} tavrello_${folder}_common)
       if(NOT TARGET ${target})
         continue()

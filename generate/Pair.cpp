@@ -455,7 +455,8 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             // than a quarter of the window's side give the edit away. A recolour follows the
             // thing's own outline and only shifts the brightness of its texture; it cuts
             // nothing.
-            if (quiet && !cuts && level < 3 && !rect.empty() && suits(measured, level + 1))
+            if (quiet && !cuts && level < format::kLevelCount && !rect.empty() &&
+                suits(measured, level + 1))
                 ++memory.fitNextLevel;
             if (quiet || cuts || smooth || busy)
                 continue;

@@ -17,31 +17,20 @@ cv::Scalar rimColour(const cv::Mat& picture, const cv::Rect& window)
     return cv::mean(picture(window), rim);
 }
 
-// Circular distance of two hues, degrees.
-float hueDistance(float a, float b)
-{
-    const float d = std::fabs(a - b);
-    return std::min(d, 360.f - d);
-}
+using pack::hueDistance;
 
-// The object's hue: a circular mean weighted by saturation, since reds sit on both ends of
-// the hue circle and a plain mean of 5 and 355 degrees would be cyan.
+// The object's hue, as check reads a recoloured thing's (pack::HueMean).
 float objectHue(const cv::Mat& hsv, const cv::Mat& object)
 {
-    double sx = 0, sy = 0;
+    pack::HueMean mean;
     for (int y = 0; y < hsv.rows; ++y) {
         const auto* row = hsv.ptr<cv::Vec3f>(y);
         const uchar* inside = object.ptr<uchar>(y);
-        for (int x = 0; x < hsv.cols; ++x) {
-            if (!inside[x])
-                continue;
-            const double angle = row[x][0] * CV_PI / 180.0;
-            sx += row[x][1] * std::cos(angle);
-            sy += row[x][1] * std::sin(angle);
-        }
+        for (int x = 0; x < hsv.cols; ++x)
+            if (inside[x])
+                mean.add(row[x][0], row[x][1]);
     }
-    const double degrees = std::atan2(sy, sx) * 180.0 / CV_PI;
-    return float(degrees < 0 ? degrees + 360.0 : degrees);
+    return mean.degrees();
 }
 
 // The hue turn for a recolour. Colours already in the scene look like they belong (an orange

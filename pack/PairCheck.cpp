@@ -143,13 +143,6 @@ std::vector<float> grey(const QImage& picture)
 // brightness (HSV value) within this, on average, while their hue turns by at least kHueTurn.
 constexpr double kRecolourValueShift = 0.08;
 constexpr double kHueTurn = 30.0;
-constexpr double kPi = 3.14159265358979323846;
-
-double hueDistance(double a, double b)
-{
-    const double d = std::fabs(a - b);
-    return std::min(d, 360.0 - d);
-}
 
 // When the change inside `area` is a recolour of something that can't take another colour (see
 // RecolourRule.h), what that thing looks like; nullptr otherwise. Judged on the changed pixels
@@ -157,7 +150,8 @@ double hueDistance(double a, double b)
 const char* recolouredNaturalColour(const QImage& original, const QImage& modified,
                                     const QRect& area, const std::vector<bool>& changed, int w)
 {
-    double sx = 0, sy = 0, saturation = 0, value = 0, valueShift = 0;
+    HueMean hue;
+    double saturation = 0, value = 0, valueShift = 0;
     int turned = 0, all = 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
@@ -167,12 +161,11 @@ const char* recolouredNaturalColour(const QImage& original, const QImage& modifi
             const QColor b = QColor::fromRgb(modified.pixel(x, y));
             ++all;
             valueShift += std::fabs(a.valueF() - b.valueF());
-            if (a.hsvHue() < 0 || b.hsvHue() < 0 || hueDistance(a.hsvHue(), b.hsvHue()) < kHueTurn)
+            if (a.hsvHue() < 0 || b.hsvHue() < 0 ||
+                hueDistance(float(a.hsvHue()), float(b.hsvHue())) < kHueTurn)
                 continue;
             ++turned;
-            const double angle = a.hsvHue() * kPi / 180.0;
-            sx += a.hsvSaturationF() * std::cos(angle);
-            sy += a.hsvSaturationF() * std::sin(angle);
+            hue.add(a.hsvHue(), a.hsvSaturationF());
             saturation += a.hsvSaturationF();
             value += a.valueF();
         }
@@ -180,10 +173,7 @@ const char* recolouredNaturalColour(const QImage& original, const QImage& modifi
     // Most changed pixels turned hue and kept their brightness: a recolour, not a thing gone.
     if (all < kNoiseChangedPixels || turned * 2 < all || valueShift / all > kRecolourValueShift)
         return nullptr;
-    double hue = std::atan2(sy, sx) * 180.0 / kPi;
-    if (hue < 0)
-        hue += 360.0;
-    return naturalColourOf(float(hue), float(saturation / turned), float(value / turned));
+    return naturalColourOf(hue.degrees(), float(saturation / turned), float(value / turned));
 }
 
 } // namespace

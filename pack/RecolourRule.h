@@ -2,9 +2,43 @@
 // Which things can take another colour and still look photographed. Made things (a boat, a cup,
 // a brush) come in any colour; leaves, grass, water and sky, and skin, fur, wood and sand, have
 // the colours they have: a blue hedge, a magenta leaf or a green face reads as paint. The pair
-// generator refuses such recolours and `tavrello-pack check` warns of them, by this one rule.
+// generator refuses such recolours and `tavrello-pack check` warns of them, by this one rule,
+// reading a thing's hue the same way.
+
+#include <algorithm>
+#include <cmath>
 
 namespace pack {
+
+// Circular distance of two hues, degrees.
+inline float hueDistance(float a, float b)
+{
+    const float d = std::fabs(a - b);
+    return std::min(d, 360.f - d);
+}
+
+// A thing's hue as the circular mean of its pixels' hues weighted by their saturation: reds sit
+// on both ends of the hue circle, and a plain mean of 5 and 355 degrees would be cyan.
+class HueMean
+{
+  public:
+    void add(double hueDegrees, double saturation)
+    {
+        const double angle = hueDegrees * kPi / 180.0;
+        sx += saturation * std::cos(angle);
+        sy += saturation * std::sin(angle);
+    }
+    // 0 to 360 degrees.
+    float degrees() const
+    {
+        const double d = std::atan2(sy, sx) * 180.0 / kPi;
+        return float(d < 0 ? d + 360.0 : d);
+    }
+
+  private:
+    static constexpr double kPi = 3.14159265358979323846;
+    double sx = 0, sy = 0;
+};
 
 // What a thing of this colour (HSV hue in degrees, saturation and value 0 to 1, before the
 // recolour) looks like when it can't take another: "leaves, water or sky" or "skin, fur, wood or
