@@ -7,10 +7,11 @@ set(TAVRELLO_LAYERS
   "format:"
   "support:"
   "store:"
+  "rules:format store"
   "jet:"
   "pack:format jet store"
   "generate:format pack"
-  "game:format store support"
+  "game:format rules store support"
   "editor:format generate pack")
 
 # pack/ holds two libraries. The generator links only the part on Qt Core (tavrello_pack_common)

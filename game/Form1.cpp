@@ -290,7 +290,7 @@ void Form1::Form_Load()
     trap.run(122, [&] {
         object(ImageConnection).Open(store::connectionStringFor(databaseFile().toStdString()));
     });
-    trap.run(124, [&] { GameRunning = false; });
+    trap.run(124, [&] { Game.stop(); });
 }
 
 // A close request, whatever its reason: release the record set and the connection. Never cancels.
@@ -336,7 +336,7 @@ void Form1::PushButton1_MouseMove()
 void Form1::Timer1_Timer()
 {
     QCoreApplication::processEvents();
-    ++SecondsElapsed;
+    Game.tick();
 }
 
 } // namespace game

@@ -8,6 +8,7 @@
 #include "ShapeMarker.h"
 #include "StatusLabel.h"
 #include "format/PairTable.h"
+#include "rules/LevelGame.h"
 
 #include <QCursor>
 #include <QRadioButton>
@@ -67,8 +68,8 @@ class Form1 : public QWidget
     // change it.
     const store::Recordset* imageRecordset() const { return ImageRecordset.get(); }
     const store::Connection* imageConnection() const { return ImageConnection.get(); }
-    std::int32_t secondsElapsed() const { return SecondsElapsed; }
-    bool gameRunning() const { return GameRunning; }
+    std::int32_t secondsElapsed() const { return Game.secondsElapsed(); }
+    bool gameRunning() const { return Game.running(); }
 
     // The pointer mode of the whole window.
     int MousePointer() const { return m_mousePointer; }
@@ -104,8 +105,8 @@ class Form1 : public QWidget
     // The window-level state, for the whole life of the window.
     std::unique_ptr<store::Recordset> ImageRecordset;
     std::unique_ptr<store::Connection> ImageConnection;
-    std::int32_t SecondsElapsed = 0;
-    bool GameRunning = false;
+    // The game at the chosen level: its clock, what is found, whether it runs.
+    rules::LevelGame Game;
 
     QString m_programDir;
     QString m_databaseFile; // empty: the program folder's

@@ -1,6 +1,5 @@
 // The game itself: the game button's start and end, the loading of a pair and the hit test on the
 // left picture with the way from pair to pair.
-#include "DifferenceRules.h"
 #include "Form1.h"
 #include "ObjectReference.h"
 #include "PictureLoader.h"
@@ -75,29 +74,20 @@ void Form1::PushButton1_Click()
                 .Open(query, object(ImageConnection), store::kStaticCursor, store::kOptimisticLock);
         };
         if (trap.test(116, [&] { return Option1->isChecked(); }))
-            trap.run(118, [&] { openLevel(format::kLevelQueries[0]); });
+            trap.run(118, [&] { openLevel(rules::LevelGame::openingQuery(1)); });
         else if (trap.test(120, [&] { return Option2->isChecked(); }))
-            trap.run(122, [&] { openLevel(format::kLevelQueries[1]); });
+            trap.run(122, [&] { openLevel(rules::LevelGame::openingQuery(2)); });
         else if (trap.test(124, [&] { return Option3->isChecked(); }))
-            trap.run(126, [&] { openLevel(format::kLevelQueries[2]); });
+            trap.run(126, [&] { openLevel(rules::LevelGame::openingQuery(3)); });
         trap.run(128, [&] { object(ImageRecordset).MoveFirst(); });
         loadPair(trap, 130);
         trap.run(150, [&] { Timer1->setEnabled(true); });
         trap.run(152, [&] { Timer1->setInterval(1000); });
-        trap.run(154, [&] { SecondsElapsed = 0; });
-        trap.run(156, [&] { GameRunning = true; });
+        trap.run(154, [&] { Game.start(); });
     } else {
         // The player gives up: tell how many differences of this picture were found.
-        trap.run(158, [&] { GameRunning = false; });
-        int found = 0;
-        trap.run(160, [&] {
-            for (const ShapeMarker* marker : Shape1)
-                found += marker->Visible() ? 1 : 0;
-        });
-        trap.run(162, [&] {
-            support::ShowMessage(QStringLiteral("Game Over.") + QStringLiteral("You only solve ") +
-                                 QString::number(found) + QStringLiteral(" out of 4."));
-        });
+        trap.run(158, [&] { Game.stop(); });
+        trap.run(162, [&] { support::ShowMessage(Game.gameOverMessage()); });
         trap.run(164, [&] { Timer1->setEnabled(false); });
         trap.run(166, [&] { Timer1->setInterval(0); });
         trap.run(168, [&] { PushButton1->setText(startCaption); });
@@ -144,7 +134,7 @@ void Form1::loadPair(ErrorTrap& trap, int firstLine)
 void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
 {
     ErrorTrap trap(QStringLiteral("in Tavrello2021/08/31.Form1.Picture2_MouseDown ")); // 100
-    if (!trap.test(102, [&] { return GameRunning; }))
+    if (!trap.test(102, [&] { return Game.running(); }))
         return;
 
     // Every difference is tested on every press; a press in overlapping rectangles finds them all.
@@ -152,12 +142,12 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
         const format::DifferenceColumns& names = format::kDifferenceColumns[i];
         const bool hit = trap.test(104, [&] {
             store::Recordset& rows = object(ImageRecordset);
-            DifferenceEdges edges;
+            rules::DifferenceEdges edges;
             edges.x1 = rows.Fields(names.x1).Value();
             edges.x2 = rows.Fields(names.x2).Value();
             edges.y1 = rows.Fields(names.y1).Value();
             edges.y2 = rows.Fields(names.y2).Value();
-            return PressHits(edges, x, y);
+            return Game.press(int(i), edges, x, y);
         });
         if (!hit)
             continue;
@@ -184,17 +174,11 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
         }
     }
 
-    if (!trap.test(126, [&] {
-            return PictureSolved({Shape1[0]->Visible(), Shape1[1]->Visible(), Shape1[2]->Visible(),
-                                  Shape1[3]->Visible()});
-        }))
+    if (!trap.test(126, [&] { return Game.solved(); }))
         return;
 
     // The picture is solved.
-    trap.run(128, [&] {
-        support::ShowMessage(QStringLiteral("You solve it in ") + QString::number(SecondsElapsed) +
-                             QStringLiteral(" second(s)"));
-    });
+    trap.run(128, [&] { support::ShowMessage(Game.solvedMessage()); });
     trap.run(130, [&] { clearPicture(*Picture2); });
     trap.run(132, [&] { clearPicture(*Picture3); });
     trap.run(134, [&] { hideMarkers(); });
@@ -203,7 +187,7 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
         // The next pair; the game button waits until it is on screen.
         const QScopedValueRollback loading(m_loadingNextPair, true);
         loadPair(trap, 140);
-        trap.run(160, [&] { SecondsElapsed = 0; });
+        trap.run(160, [&] { Game.nextPairShown(); });
     } else {
         // The level is done.
         trap.run(162, [&] { Timer1->setEnabled(false); });
@@ -215,7 +199,7 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, float x, float y)
         if (trap.test(174, [&] { return object(ImageRecordset).State() != 0; }))
             trap.run(176, [&] { object(ImageRecordset).Close(); });
         trap.run(178, [&] { support::ShowMessage(QStringLiteral("End of the game.")); });
-        trap.run(180, [&] { GameRunning = false; });
+        trap.run(180, [&] { Game.stop(); });
     }
 }
 

@@ -1,12 +1,14 @@
-// When a press finds a difference and when a picture is solved, without a window or a database.
+// The rules of a game without a window or a database: when a press finds a difference, when a
+// picture is solved, the clock, the way from pair to pair and what the player is told.
 #include <QtTest>
 
 // moc stumbles over <compare>, which the stored values need; the test class itself doesn't.
 #ifndef Q_MOC_RUN
-#include "game/DifferenceRules.h"
+#include "rules/LevelGame.h"
 #endif
 
-using game::DifferenceEdges;
+using rules::DifferenceEdges;
+using rules::LevelGame;
 using store::FieldValue;
 
 Q_DECLARE_METATYPE(DifferenceEdges)
@@ -23,7 +25,7 @@ DifferenceEdges longEdges()
 }
 } // namespace
 
-class DifferenceRulesTests : public QObject
+class GameRulesTests : public QObject
 {
     Q_OBJECT
   private slots:
@@ -70,7 +72,7 @@ class DifferenceRulesTests : public QObject
         QFETCH(float, x);
         QFETCH(float, y);
         QFETCH(bool, hit);
-        QCOMPARE(game::PressHits(edges, x, y), hit);
+        QCOMPARE(rules::PressHits(edges, x, y), hit);
     }
 
     void aPictureIsSolvedOnlyWithAllFourFound_data()
@@ -87,9 +89,80 @@ class DifferenceRulesTests : public QObject
         using Found = std::array<bool, 4>;
         QFETCH(Found, found);
         QFETCH(bool, solved);
-        QCOMPARE(game::PictureSolved(found), solved);
+        QCOMPARE(rules::PictureSolved(found), solved);
+    }
+    void eachLevelOpensWithItsOwnQuery_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("Easy") << 1 << "select * from tblImages where level=1 order by id";
+        QTest::newRow("Medium") << 2 << "select * from tblImages where level=2 order by id";
+        QTest::newRow("Hard") << 3 << "select * from tblImages where level=3 order by id";
+    }
+    void eachLevelOpensWithItsOwnQuery()
+    {
+        QFETCH(int, level);
+        QFETCH(QString, query);
+        QCOMPARE(QString::fromLatin1(LevelGame::openingQuery(level)), query);
+    }
+
+    void aPictureTimedAndSolvedThenTheNextStartsAfresh()
+    {
+        LevelGame game;
+        QVERIFY(!game.running());
+        game.start();
+        QVERIFY(game.running());
+        game.tick();
+        game.tick();
+        const DifferenceEdges e = longEdges();
+        QVERIFY(!game.press(0, e, 149.f, 400.f));
+        for (int k = 0; k < 4; ++k) {
+            QVERIFY(!game.solved());
+            QVERIFY(game.press(k, e, 150.f, 450.f));
+        }
+        QVERIFY(game.solved());
+        QCOMPARE(game.solvedMessage(), QStringLiteral("You solve it in 2 second(s)"));
+
+        // The next pair is on screen: its clock starts from nought and nothing of it is found.
+        game.nextPairShown();
+        QCOMPARE(game.secondsElapsed(), 0);
+        QCOMPARE(game.foundCount(), 0);
+        QVERIFY(!game.solved());
+        QVERIFY(game.running());
+        game.tick();
+        QCOMPARE(game.solvedMessage(), QStringLiteral("You solve it in 1 second(s)"));
+
+        // The last pair solved: the game stops, and a new one starts from nought.
+        game.stop();
+        QVERIFY(!game.running());
+        game.start();
+        QCOMPARE(game.secondsElapsed(), 0);
+        QVERIFY(game.running());
+    }
+
+    void givingUpCountsEachDifferenceFoundOnce_data()
+    {
+        QTest::addColumn<QList<int>>("hits"); // the differences pressed, in order
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none") << QList<int>{} << "Game Over.You only solve 0 out of 4.";
+        QTest::newRow("the same one twice")
+            << QList<int>{2, 2} << "Game Over.You only solve 1 out of 4.";
+        QTest::newRow("two") << QList<int>{0, 3} << "Game Over.You only solve 2 out of 4.";
+        QTest::newRow("three") << QList<int>{3, 1, 0} << "Game Over.You only solve 3 out of 4.";
+    }
+    void givingUpCountsEachDifferenceFoundOnce()
+    {
+        QFETCH(QList<int>, hits);
+        QFETCH(QString, message);
+        LevelGame game;
+        game.start();
+        for (int k : hits)
+            QVERIFY(game.press(k, longEdges(), 300.f, 400.f));
+        game.stop();
+        QVERIFY(!game.running());
+        QCOMPARE(game.gameOverMessage(), message);
     }
 };
 
-QTEST_APPLESS_MAIN(DifferenceRulesTests)
-#include "tst_difference_rules.moc"
+QTEST_APPLESS_MAIN(GameRulesTests)
+#include "tst_game_rules.moc"

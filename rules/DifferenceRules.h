@@ -7,7 +7,7 @@
 
 #include <array>
 
-namespace game {
+namespace rules {
 
 // The stored edges of one difference, in twips, both inclusive; any of them may be Null.
 struct DifferenceEdges
@@ -23,4 +23,4 @@ bool PressHits(const DifferenceEdges& edges, float x, float y);
 // A picture is solved when all four of its differences have been found.
 bool PictureSolved(const std::array<bool, format::kDifferenceCount>& found);
 
-} // namespace game
+} // namespace rules

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace game {
+namespace rules {
 
 bool PressHits(const DifferenceEdges& edges, float x, float y)
 {
@@ -21,4 +21,4 @@ bool PictureSolved(const std::array<bool, format::kDifferenceCount>& found)
     return std::all_of(found.begin(), found.end(), [](bool f) { return f; });
 }
 
-} // namespace game
+} // namespace rules
