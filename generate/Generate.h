@@ -96,8 +96,10 @@ std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat&
 // Pixels whose largest channel difference exceeds the threshold (CV_8U, 255 where changed).
 cv::Mat changedPixels(const cv::Mat& a, const cv::Mat& b, int threshold);
 
-// How much each pixel of two same-size pictures differs to a viewer who sees them whole: the
-// Lab colour difference blurred by pack::kViewingSigmaPixels (CV_32F, Delta E), as check blurs it.
+// An OpenCV picture (CV_8UC3, BGR) as the shared measures read it; no copy.
+pack::ColourPixels colourPixelsOf(const cv::Mat& bgr);
+// How much each pixel of two same-size pictures differs to a viewer who sees them whole
+// (pack::perceptibleChange; CV_32F, Delta E).
 cv::Mat perceptibleChange(const cv::Mat& a, const cv::Mat& b);
 // Pixels of that measure above deltaE.
 int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE);

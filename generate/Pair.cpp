@@ -1,5 +1,6 @@
 #include "generate/Internal.h"
 #include "pack/Findability.h"
+#include "pack/PerceptibleChange.h"
 #include "pack/SeamMeasure.h"
 
 #include <algorithm>
@@ -281,28 +282,16 @@ bool seamPassesCheck(const cv::Mat& original, const cv::Mat& modified, const cv:
 pack::Findability findabilityOf(const cv::Mat& original, const cv::Mat& modified,
                                 const cv::Rect& rect, const std::vector<float>& grey)
 {
-    const int radius = int(std::ceil(3 * pack::kViewingSigmaPixels));
-    const cv::Rect bounds(0, 0, original.cols, original.rows);
-    const cv::Rect around = cv::Rect(rect.x - radius, rect.y - radius, rect.width + 2 * radius,
-                                     rect.height + 2 * radius) &
-                            bounds;
-    const cv::Mat change = perceptibleChange(original(around), modified(around));
-    const cv::Mat inside = change(rect - around.tl()).clone();
-    const std::vector<float> deltaE = inside.reshape(1, 1);
-    return pack::measureFindability(deltaE, grey, original.cols, original.rows,
-                                    {rect.x, rect.y, rect.width, rect.height});
+    const pack::SeamBox box{rect.x, rect.y, rect.width, rect.height};
+    return pack::measureFindability(
+        pack::perceptibleChange(colourPixelsOf(original), colourPixelsOf(modified), box), grey,
+        original.cols, original.rows, box);
 }
 
 // Every difference, at every level, must show to a careful eye: check calls a change with fewer
 // just-visible pixels than pack::kJustVisibleMinimumPixels one that hardly shows; an edit needs
 // twice that, room for the JPEG round trip.
 constexpr int kJustVisibleWhenEdited = 2 * pack::kJustVisibleMinimumPixels;
-
-bool justVisible(const cv::Mat& original, const cv::Mat& modified, const cv::Rect& rect)
-{
-    return perceptibleArea(original(rect), modified(rect), pack::kJustVisibleDeltaE) >=
-           kJustVisibleWhenEdited;
-}
 
 // Whether a difference meets its level's demands, by `margin` (a share) to spare: the stored
 // pictures are decoded by Qt's JPEG reader when check measures them, which lands a few pixels
@@ -432,8 +421,8 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
                 pasted.copyTo(pastedInZone(window - zone.tl()));
             }
             const int fresh = newEdges(picture(zone), work(zone), pastedInZone);
-            const bool quiet =
-                !suits(measured, level) || rect.empty() || !justVisible(picture, work, rect);
+            const bool quiet = !suits(measured, level) || rect.empty() ||
+                               measured.visibleArea < kJustVisibleWhenEdited;
             const bool cuts = kind != EditKind::Recolour && fresh > window.width / 4;
             const double texture = quiet || cuts ? 1.0 : seamTexture(picture(zone), work(zone));
             const bool smooth = texture < pack::kMinTextureRatio;
@@ -493,22 +482,27 @@ const char* editKindName(EditKind kind)
     return "?";
 }
 
+pack::ColourPixels colourPixelsOf(const cv::Mat& bgr)
+{
+    CV_Assert(bgr.type() == CV_8UC3);
+    pack::ColourPixels p;
+    p.data = bgr.data;
+    p.width = bgr.cols;
+    p.height = bgr.rows;
+    p.bytesPerLine = bgr.step;
+    p.bytesPerPixel = 3;
+    p.red = 2;
+    p.green = 1;
+    p.blue = 0;
+    return p;
+}
+
 cv::Mat perceptibleChange(const cv::Mat& a, const cv::Mat& b)
 {
-    CV_Assert(a.size() == b.size() && a.type() == CV_8UC3 && b.type() == CV_8UC3);
-    cv::Mat fa, fb, la, lb;
-    a.convertTo(fa, CV_32FC3, 1.0 / 255);
-    b.convertTo(fb, CV_32FC3, 1.0 / 255);
-    cv::cvtColor(fa, la, cv::COLOR_BGR2Lab);
-    cv::cvtColor(fb, lb, cv::COLOR_BGR2Lab);
-    cv::Mat diff = la - lb;
-    cv::GaussianBlur(diff, diff, cv::Size(0, 0), pack::kViewingSigmaPixels,
-                     pack::kViewingSigmaPixels, cv::BORDER_REPLICATE);
-    std::vector<cv::Mat> ch;
-    cv::split(diff, ch);
-    cv::Mat change;
-    cv::sqrt(ch[0].mul(ch[0]) + ch[1].mul(ch[1]) + ch[2].mul(ch[2]), change);
-    return change;
+    CV_Assert(a.size() == b.size());
+    std::vector<float> change =
+        pack::perceptibleChange(colourPixelsOf(a), colourPixelsOf(b), {0, 0, a.cols, a.rows});
+    return cv::Mat(a.rows, a.cols, CV_32F, change.data()).clone();
 }
 
 pack::Findability differenceFindability(const cv::Mat& original, const cv::Mat& modified,
@@ -618,13 +612,12 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
         }
         bool fair = true;
         for (std::size_t i = 0; i < rects.size(); ++i) {
-            fair =
-                fair &&
-                visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
-                suits(findabilityOf(original, modified, rects[i], grey), level, kDecoderMargin) &&
-                perceptibleArea(original(rects[i]), modified(rects[i]), pack::kJustVisibleDeltaE) >=
-                    pack::kJustVisibleMinimumPixels &&
-                seamPassesCheck(original, modified, rects[i]);
+            const pack::Findability f = findabilityOf(original, modified, rects[i], grey);
+            fair = fair &&
+                   visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
+                   suits(f, level, kDecoderMargin) &&
+                   f.visibleArea >= pack::kJustVisibleMinimumPixels &&
+                   seamPassesCheck(original, modified, rects[i]);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
         }

@@ -5,6 +5,7 @@
 // (Qt), the editor and the pair generator (OpenCV) all judge a difference by this one routine,
 // on plain buffers, so an author sees the numbers the generator chose by.
 
+#include "PerceptibleChange.h"
 #include "SeamMeasure.h"
 #include "format/PairTable.h"
 
@@ -15,18 +16,8 @@
 
 namespace pack {
 
-// A player looks at the pictures whole, not pixel by pixel: a patch of grass or foliage that is
-// mirrored or shuffled differs in thousands of pixels yet looks the same. The colour difference
-// of the two pictures (CIE Lab, Delta E 1976) is therefore averaged over a Gaussian of this
-// sigma, in pixels, before it is compared with the thresholds below; check (Qt) and the pair
-// generator (OpenCV) both blur by it.
-inline constexpr double kViewingSigmaPixels = 2.5;
-// A pixel whose averaged difference exceeds this (Delta E) is one a careful eye can see ...
-inline constexpr double kJustVisibleDeltaE = 12.0;
-// ... and a difference with fewer such pixels than this hardly shows at all.
-inline constexpr int kJustVisibleMinimumPixels = 60;
-// A pixel is plainly changed when its averaged difference exceeds this (Delta E): a change seen
-// without searching.
+// A pixel is plainly changed when its change as a player sees it (PerceptibleChange.h) exceeds
+// this (Delta E): a change seen without searching.
 inline constexpr double kPlainChangeDeltaE = 20.0;
 // A pixel of the original is busy when its grey level changes by more than this across two
 // pixels (across plus down, 0 to 510): leaves, gravel, lettering, brickwork; sky, water, walls
@@ -39,6 +30,7 @@ inline constexpr double kClutterWeight = 2.0;
 struct Findability
 {
     int changedArea = 0; // plainly changed pixels inside the difference's rectangle
+    int visibleArea = 0; // pixels inside it a careful eye sees change (kJustVisibleDeltaE)
     double clutter = 0;  // busy share of the neighbourhood around it, 0 (plain) to 1
     double score = 0;    // changedArea / (1 + kClutterWeight * clutter): equivalent plain area
 };
@@ -82,8 +74,8 @@ inline Findability measureFindability(const std::vector<float>& deltaE,
                                       const std::vector<float>& grey, int w, int h, SeamBox box)
 {
     Findability f;
-    f.changedArea = int(std::count_if(deltaE.begin(), deltaE.end(),
-                                      [](float d) { return d > kPlainChangeDeltaE; }));
+    f.changedArea = countAbove(deltaE, kPlainChangeDeltaE);
+    f.visibleArea = countAbove(deltaE, kJustVisibleDeltaE);
     f.clutter = clutterAround(grey, w, h, box);
     f.score = f.changedArea / (1.0 + kClutterWeight * f.clutter);
     return f;

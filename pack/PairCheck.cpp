@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QColor>
 #include <QImageReader>
+#include <QSysInfo>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -49,19 +50,30 @@ QString label(int k)
     return QStringLiteral("difference %1").arg(k + 1);
 }
 
-std::array<float, 3> lab(QRgb rgb)
+// The pixels of a picture as 32-bit ARGB, the form pixel() gives them in, so the measures read
+// every format alike.
+QImage argbPixels(const QImage& picture)
 {
-    const auto linear = [](int c) {
-        const double v = c / 255.0;
-        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    const double r = linear(qRed(rgb)), g = linear(qGreen(rgb)), b = linear(qBlue(rgb));
-    // sRGB to XYZ, relative to the D65 white point.
-    const double x = (0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047;
-    const double y = 0.2126 * r + 0.7152 * g + 0.0722 * b;
-    const double z = (0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883;
-    const auto f = [](double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0; };
-    return {float(116.0 * f(y) - 16.0), float(500.0 * (f(x) - f(y))), float(200.0 * (f(y) - f(z)))};
+    const QImage::Format format = picture.format();
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32
+               ? picture
+               : picture.convertToFormat(QImage::Format_ARGB32);
+}
+
+ColourPixels colourPixelsOf(const QImage& argb)
+{
+    ColourPixels p;
+    p.data = argb.constBits();
+    p.width = argb.width();
+    p.height = argb.height();
+    p.bytesPerLine = std::size_t(argb.bytesPerLine());
+    p.bytesPerPixel = 4;
+    // 0xAARRGGBB as one word, in the machine's byte order.
+    const bool littleEndian = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    p.red = littleEndian ? 2 : 1;
+    p.green = littleEndian ? 1 : 2;
+    p.blue = littleEndian ? 0 : 3;
+    return p;
 }
 
 } // namespace
@@ -69,51 +81,9 @@ std::array<float, 3> lab(QRgb rgb)
 std::vector<float> perceptibleChange(const QImage& original, const QImage& modified,
                                      const QRect& area)
 {
-    const int radius = int(std::ceil(3 * kViewingSigmaPixels));
-    const QRect around =
-        area.adjusted(-radius, -radius, radius, radius).intersected(original.rect());
-    const int w = around.width();
-    const int h = around.height();
-    std::vector<float> diff(std::size_t(w) * std::size_t(h) * 3);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const auto a = lab(original.pixel(around.left() + x, around.top() + y));
-            const auto b = lab(modified.pixel(around.left() + x, around.top() + y));
-            for (int c = 0; c < 3; ++c)
-                diff[(std::size_t(y) * w + x) * 3 + c] = a[c] - b[c];
-        }
-    std::vector<float> kernel(std::size_t(2 * radius + 1));
-    float total = 0;
-    for (int i = -radius; i <= radius; ++i)
-        total += kernel[std::size_t(i + radius)] =
-            float(std::exp(-i * i / (2 * kViewingSigmaPixels * kViewingSigmaPixels)));
-    for (float& k : kernel)
-        k /= total;
-    // Separable blur, the edges of the neighbourhood repeated outwards.
-    const auto blur = [&](const std::vector<float>& in, bool horizontal) {
-        std::vector<float> out(in.size(), 0.f);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                for (int i = -radius; i <= radius; ++i) {
-                    const int sx = horizontal ? std::clamp(x + i, 0, w - 1) : x;
-                    const int sy = horizontal ? y : std::clamp(y + i, 0, h - 1);
-                    for (int c = 0; c < 3; ++c)
-                        out[(std::size_t(y) * w + x) * 3 + c] +=
-                            kernel[std::size_t(i + radius)] *
-                            in[(std::size_t(sy) * w + sx) * 3 + c];
-                }
-        return out;
-    };
-    const std::vector<float> blurred = blur(blur(diff, true), false);
-    std::vector<float> change;
-    change.reserve(std::size_t(area.width()) * std::size_t(area.height()));
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const float* d =
-                &blurred[(std::size_t(y - around.top()) * w + (x - around.left())) * 3];
-            change.push_back(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
-        }
-    return change;
+    const QImage a = argbPixels(original), b = argbPixels(modified);
+    return perceptibleChange(colourPixelsOf(a), colourPixelsOf(b),
+                             {area.x(), area.y(), area.width(), area.height()});
 }
 
 namespace {
@@ -121,9 +91,7 @@ namespace {
 // Pixels of `area` that a viewer sees change.
 int perceptiblePixels(const QImage& original, const QImage& modified, const QRect& area)
 {
-    const std::vector<float> change = perceptibleChange(original, modified, area);
-    return int(std::count_if(change.begin(), change.end(),
-                             [](float deltaE) { return deltaE > kJustVisibleDeltaE; }));
+    return countAbove(perceptibleChange(original, modified, area), kJustVisibleDeltaE);
 }
 
 std::vector<float> grey(const QImage& picture)

@@ -1,5 +1,6 @@
-// The findability measure on buffers made for the purpose: what counts as plainly changed,
-// how busy surroundings weigh a change down, and which level a difference fits, at the edges.
+// The findability measure on buffers made for the purpose: the change a player sees, what counts
+// as plainly changed, how busy surroundings weigh a change down, and which level a difference
+// fits, at the edges.
 #include "pack/Findability.h"
 
 #include <QtTest>
@@ -19,6 +20,34 @@ std::vector<float> ground(int busyFrom = 0, int busyTo = 0)
     return grey;
 }
 
+// A 40 x 40 grey picture, three bytes a pixel in the given channel order, with a red square
+// (15..24) when `red` is set.
+std::vector<unsigned char> squarePicture(bool red, bool blueFirst)
+{
+    std::vector<unsigned char> bytes(40 * 40 * 3, 128);
+    for (int y = 15; y < 25; ++y)
+        for (int x = 15; x < 25; ++x) {
+            unsigned char* px = &bytes[std::size_t(y * 40 + x) * 3];
+            if (red) {
+                px[blueFirst ? 2 : 0] = 230;
+                px[1] = 20;
+                px[blueFirst ? 0 : 2] = 20;
+            }
+        }
+    return bytes;
+}
+
+pack::ColourPixels viewOf(const std::vector<unsigned char>& bytes, bool blueFirst)
+{
+    pack::ColourPixels p;
+    p.data = bytes.data();
+    p.width = p.height = 40;
+    p.bytesPerLine = 40 * 3;
+    p.red = blueFirst ? 2 : 0;
+    p.blue = blueFirst ? 0 : 2;
+    return p;
+}
+
 } // namespace
 
 class FindabilityTests : public QObject
@@ -26,6 +55,47 @@ class FindabilityTests : public QObject
     Q_OBJECT
 
   private slots:
+    void labColoursOfKnownSrgbColours_data()
+    {
+        QTest::addColumn<QList<int>>("rgb");
+        QTest::addColumn<QList<double>>("lab");
+        QTest::newRow("white") << QList<int>{255, 255, 255} << QList<double>{100, 0, 0};
+        QTest::newRow("black") << QList<int>{0, 0, 0} << QList<double>{0, 0, 0};
+        QTest::newRow("red") << QList<int>{255, 0, 0} << QList<double>{53.24, 80.09, 67.20};
+        QTest::newRow("blue") << QList<int>{0, 0, 255} << QList<double>{32.30, 79.19, -107.86};
+        QTest::newRow("mid grey") << QList<int>{119, 119, 119} << QList<double>{50.0, 0, 0};
+    }
+    void labColoursOfKnownSrgbColours()
+    {
+        QFETCH(QList<int>, rgb);
+        QFETCH(QList<double>, lab);
+        const std::array<float, 3> got = pack::labOf(rgb[0], rgb[1], rgb[2]);
+        for (int c = 0; c < 3; ++c)
+            QVERIFY2(std::abs(got[std::size_t(c)] - lab[c]) < 0.3,
+                     qPrintable(QString("channel %1: %2").arg(c).arg(got[std::size_t(c)])));
+    }
+
+    // Qt's buffers hold red first, OpenCV's blue first: both must read as the same change, and
+    // the eye's blur carries a change past its square's edge and softens its corners.
+    void aChangeReadsAlikeFromEitherChannelOrderAndBlursAtItsEdges()
+    {
+        std::array<std::vector<float>, 2> change;
+        for (bool blueFirst : {false, true}) {
+            const auto before = squarePicture(false, blueFirst);
+            const auto after = squarePicture(true, blueFirst);
+            change[blueFirst] = pack::perceptibleChange(viewOf(before, blueFirst),
+                                                        viewOf(after, blueFirst), {10, 10, 20, 20});
+        }
+        QCOMPARE(change[0], change[1]);
+        const auto at = [&](int x, int y) {
+            return change[0][std::size_t((y - 10) * 20 + x - 10)];
+        };
+        const double full = pack::labOf(230, 20, 20)[1] - pack::labOf(128, 128, 128)[1];
+        QVERIFY(at(20, 20) > 0.9 * full);       // the square's middle: nearly the whole change
+        QVERIFY(at(15, 15) < 0.5 * at(20, 20)); // its corner: blurred with the grey around
+        QVERIFY(at(12, 20) > pack::kJustVisibleDeltaE); // three pixels outside it, still seen
+    }
+
     void plainlyChangedPixelsAreThoseAboveTheThreshold()
     {
         const float at = float(pack::kPlainChangeDeltaE);

@@ -243,6 +243,15 @@ void TestGenerate::pairKeepsItsPromises()
                  qPrintable(QString("check sees %1 pixels plainly changed, the generator %2")
                                 .arg(checkArea)
                                 .arg(found.changedArea)));
+        // On the same pixels, check measures exactly what the generator chose by.
+        const QImage sameOriginal(original.data, original.cols, original.rows, int(original.step),
+                                  QImage::Format_BGR888);
+        const QImage sameModified(modified.data, modified.cols, modified.rows, int(modified.step),
+                                  QImage::Format_BGR888);
+        QCOMPARE(pack::countAbove(pack::perceptibleChange(sameOriginal, sameModified,
+                                                          QRect(r.x, r.y, r.width, r.height)),
+                                  pack::kPlainChangeDeltaE),
+                 found.changedArea);
         outside(r).setTo(0);
     }
     QCOMPARE(cv::countNonZero(outside), 0);
