@@ -235,6 +235,21 @@ class GameTests : public QObject
         QCOMPARE(visibleMarkers(*form), 4);
     }
 
+    void aQuickSecondPressThatArrivesAsADoubleClickStillFinds()
+    {
+        ProgramFolder folder;
+        folder.addDatabase({TestPair{}});
+        auto form = openWindow(folder);
+        start(*form);
+        press(*form, 300, 375);
+        // The window system reports a second press soon after the first as a double click.
+        const QPointF at(1125 / 15, 1350 / 15);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, form->Picture2->inner()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form->Picture2->inner(), &twice);
+        QCOMPARE(visibleMarkers(*form), 4);
+    }
+
     void pressesThatMustChangeNothing()
     {
         ProgramFolder folder;
