@@ -31,17 +31,20 @@ QByteArray RowLayout::bytes() const
     put16(two, static_cast<unsigned>(m_table.columns.size()));
     row.append(two, 2);
     row.append(m_fixed);
-    // A table without variable-length columns has neither their offsets nor their count.
-    if (m_table.varColumns > 0) {
-        std::vector<std::uint16_t> offsets;
-        for (const QByteArray& field : m_variable) {
-            offsets.push_back(static_cast<std::uint16_t>(row.size()));
-            row.append(field);
-        }
-        const std::size_t tail = 2 + 2 * offsets.size() + 2 + m_nullMask.size();
-        // The largest row a data page holds, like a long value alone on its page.
-        if (static_cast<std::size_t>(row.size()) + tail > kMaxSingleLongValue)
-            throw Error("a row of table " + quoted(m_table.name) + " does not fit on one page");
+    std::vector<std::uint16_t> offsets;
+    for (const QByteArray& field : m_variable) {
+        offsets.push_back(static_cast<std::uint16_t>(row.size()));
+        row.append(field);
+    }
+    // After the fields: where they end, their offsets and their count (none of the three in a
+    // table without variable-length columns), then the null mask.
+    const bool variable = m_table.varColumns > 0;
+    const std::size_t tail = (variable ? 2 + 2 * offsets.size() + 2 : 0) + m_nullMask.size();
+    // The largest row a data page holds, like a long value alone on its page. Fixed columns
+    // alone can outgrow it too: 241 Decimals take 4097 bytes.
+    if (static_cast<std::size_t>(row.size()) + tail > kMaxSingleLongValue)
+        throw Error("a row of table " + quoted(m_table.name) + " does not fit on one page");
+    if (variable) {
         put16(two, static_cast<unsigned>(row.size())); // end of the variable part
         row.append(two, 2);
         for (auto it = offsets.rbegin(); it != offsets.rend(); ++it) {

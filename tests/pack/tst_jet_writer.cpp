@@ -88,6 +88,7 @@ class JetWriter : public QObject
         QTest::newRow("no columns") << 6 << "columns";
         QTest::newRow("file grows beyond its limit") << 7 << "would grow beyond";
         QTest::newRow("row a byte longer than a page holds") << 8 << "one page";
+        QTest::newRow("fixed columns longer than a page holds") << 9 << "one page";
     }
 
     void refuses()
@@ -107,16 +108,19 @@ class JetWriter : public QObject
                 writer.addTable("msysobjects", {{"a", T::Long}});
             if (which == 6)
                 writer.addTable("t", {});
-            if (which == 8) {
-                // Two bytes of column count, 4058 of fields and 21 after them (the end of the
+            if (which == 8 || which == 9) {
+                // 8: two bytes of column count, 4058 of fields and 21 after them (the end of the
                 // fields, eight offsets, their count, the null mask): 4081, where a page has room
-                // for a row of 4080.
+                // for a row of 4080. 9: 241 Decimals, 4097 bytes even when Null.
                 std::vector<jet::ColumnDef> columns;
-                for (int k = 0; k < 8; ++k)
-                    columns.push_back({QString("b%1").arg(k), T::Binary});
+                for (int k = 0; k < (which == 8 ? 8 : 241); ++k)
+                    columns.push_back({QString("c%1").arg(k), which == 8 ? T::Binary : T::Decimal});
                 const auto wide = writer.addTable("wide", columns);
-                std::vector<jet::Value> row(7, QByteArray(510, 'b'));
-                row.push_back(QByteArray(4058 - 7 * 510, 'b'));
+                std::vector<jet::Value> row(columns.size(), jet::Null{});
+                if (which == 8) {
+                    row.assign(7, QByteArray(510, 'b'));
+                    row.push_back(QByteArray(4058 - 7 * 510, 'b'));
+                }
                 writer.addRow(wide, row);
                 QFAIL("accepted");
             }
