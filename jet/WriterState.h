@@ -1,7 +1,7 @@
 #pragma once
 // The writer's inner parts, shared by the files that make up DatabaseWriter: the byte layout
 // helpers, the page being filled, and what the writer knows of each table while it writes.
-// Not for use outside pack/jet.
+// Not for use outside jet/.
 
 #include "DatabaseWriter.h"
 #include "PageFile.h"
