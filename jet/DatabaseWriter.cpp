@@ -48,11 +48,6 @@ void rc4(const std::array<std::uint8_t, 4>& key, char* data, std::size_t length)
     }
 }
 
-} // namespace
-
-DatabaseWriter::DatabaseWriter(int fd) : DatabaseWriter(fd, Options{}) {}
-
-namespace {
 // The system tables a new Access 2000 database has, column for column.
 std::vector<ColumnDef> msysObjectsColumns()
 {
@@ -138,6 +133,8 @@ Table makeTable(const QString& name, std::vector<ColumnDef> defs, bool system)
     return t;
 }
 } // namespace
+
+DatabaseWriter::DatabaseWriter(int fd) : DatabaseWriter(fd, Options{}) {}
 
 DatabaseWriter::DatabaseWriter(int fd, Options options)
     : d(std::make_unique<State>(fd, std::move(options)))

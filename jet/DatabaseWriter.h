@@ -86,10 +86,10 @@ struct Null
 {
 };
 
-// One cell. Integers go to Boolean (0 or 1), Byte/Integer/Long, reals to Single/Double, both to
-// Decimal (a real must have no more decimal places than the column's scale), a QDateTime
-// to DateTime, QByteArray to Binary, QString to Text and Memo, a LongValueSource to LongBinary and
-// Memo.
+// One cell. Integers go to Boolean (0 or 1) and Byte/Integer/Long; integers and reals to Single,
+// Double and Decimal (a real must have no more decimal places than the column's scale); a
+// QDateTime to DateTime; QByteArray to Binary, LongBinary and Memo; QString to Text and Memo; a
+// LongValueSource to LongBinary and Memo. Null goes to any column but Boolean.
 using Value =
     std::variant<Null, std::int64_t, double, QDateTime, QByteArray, QString, LongValueSource*>;
 

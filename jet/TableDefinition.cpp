@@ -3,10 +3,7 @@
 #include "WriterState.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstring>
-#include <limits>
 
 namespace jet {
 

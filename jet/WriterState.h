@@ -1,7 +1,7 @@
 #pragma once
 // The writer's inner parts, shared by the files that make up DatabaseWriter: the byte layout
 // helpers, the page being filled, and what the writer knows of each table while it writes.
-// Not for use outside pack/jet.
+// Not for use outside jet/.
 
 #include "DatabaseWriter.h"
 #include "PageFile.h"
@@ -99,7 +99,6 @@ class RowPage
         return p;
     }
     std::uint32_t page() const { return m_page; }
-    int rows() const { return m_rows; }
     bool fits(std::size_t length) const
     {
         return m_rows < kMaxRowsPerPage &&
@@ -201,7 +200,11 @@ struct DatabaseWriter::State
     std::uint32_t globalMapPage = 0;
     bool finished = false;
 
-    std::uint32_t writeLongValue(Column& column, LongValueSource& source, QByteArray& field);
+    // The field a long value leaves in its row, after writing its bytes wherever their size
+    // puts them: inside the field, on a long-value page shared with others, or a page chain.
+    QByteArray writeLongValue(Column& column, LongValueSource& source);
+    QByteArray longValueOnSharedPage(Column& column, LongValueSource& source);
+    QByteArray longValueChain(Column& column, LongValueSource& source);
     void placeRow(Table& table, const QByteArray& row);
     QByteArray encodeRow(Table& table, std::span<const Value> values);
     std::uint32_t addMapRow(const std::vector<std::uint32_t>& pages);

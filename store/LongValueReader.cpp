@@ -1,5 +1,7 @@
 #include "LongValueReader.h"
 
+#include "QuietLibrary.h"
+
 #include <cstring>
 #include <sys/types.h>
 

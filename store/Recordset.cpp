@@ -1,6 +1,7 @@
 #include "Recordset.h"
 
 #include "Connection.h"
+#include "ConnectionImpl.h"
 #include "FieldImpl.h"
 #include "Query.h"
 #include "RecordsetImpl.h"

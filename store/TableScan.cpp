@@ -1,5 +1,8 @@
 #include "TableScan.h"
 
+#include "Catalog.h"
+#include "QuietLibrary.h"
+
 #include <cstring>
 #include <sys/types.h>
 

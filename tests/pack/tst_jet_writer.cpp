@@ -87,6 +87,8 @@ class JetWriter : public QObject
         QTest::newRow("same table twice") << 5 << "exists already";
         QTest::newRow("no columns") << 6 << "columns";
         QTest::newRow("file grows beyond its limit") << 7 << "would grow beyond";
+        QTest::newRow("row a byte longer than a page holds") << 8 << "one page";
+        QTest::newRow("fixed columns longer than a page holds") << 9 << "one page";
     }
 
     void refuses()
@@ -106,6 +108,22 @@ class JetWriter : public QObject
                 writer.addTable("msysobjects", {{"a", T::Long}});
             if (which == 6)
                 writer.addTable("t", {});
+            if (which == 8 || which == 9) {
+                // 8: two bytes of column count, 4058 of fields and 21 after them (the end of the
+                // fields, eight offsets, their count, the null mask): 4081, where a page has room
+                // for a row of 4080. 9: 241 Decimals, 4097 bytes even when Null.
+                std::vector<jet::ColumnDef> columns;
+                for (int k = 0; k < (which == 8 ? 8 : 241); ++k)
+                    columns.push_back({QString("c%1").arg(k), which == 8 ? T::Binary : T::Decimal});
+                const auto wide = writer.addTable("wide", columns);
+                std::vector<jet::Value> row(columns.size(), jet::Null{});
+                if (which == 8) {
+                    row.assign(7, QByteArray(510, 'b'));
+                    row.push_back(QByteArray(4058 - 7 * 510, 'b'));
+                }
+                writer.addRow(wide, row);
+                QFAIL("accepted");
+            }
             const auto t = writer.addTable("t", {{"n", T::Integer}, {"blob", T::LongBinary}});
             jet::BytesSource huge(QByteArray(16 * 1024 * 1024, 'x'));
             jet::BytesSource big(QByteArray(40 * jet::kLongValueChunk, 'x'));
