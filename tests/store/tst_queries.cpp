@@ -28,6 +28,8 @@ class TestQueries : public QObject
     void connectionStrings();
     void openFailures_data();
     void openFailures();
+    void accessFilesUpTo2019Open_data();
+    void accessFilesUpTo2019Open();
     void queries_data();
     void queries();
     void states();
@@ -138,6 +140,27 @@ void TestQueries::openFailures()
     });
     QVERIFY2(why.contains(words) && why.contains(dir.path()) == named, qPrintable(why));
     QCOMPARE(c.State(), 0);
+}
+
+void TestQueries::accessFilesUpTo2019Open_data()
+{
+    QTest::addColumn<int>("version"); // the file's version byte; 0 keeps the file's own
+    QTest::newRow("access 2016, as written") << 0;
+    QTest::newRow("access 2019") << 6;
+}
+
+// The newer Access files keep the Jet 4 layout under their own version numbers.
+void TestQueries::accessFilesUpTo2019Open()
+{
+    QFETCH(int, version);
+    QByteArray file = contents(mdbReaderFile("V2016/currency.accdb"));
+    if (version)
+        file[0x14] = char(version);
+    QTemporaryDir dir;
+    put(dir.filePath("dbImages.mdb"), file);
+    Connection c;
+    QCOMPARE(failure([&] { c.Open(connectionString(dir.path())); }), QString("nothing thrown"));
+    QCOMPARE(c.State(), 1);
 }
 
 void TestQueries::queries_data()
