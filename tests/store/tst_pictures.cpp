@@ -71,19 +71,19 @@ void TestPictures::initTestCase()
         QRandomGenerator gen(quint32(i + 1));
         for (char& c : bytes)
             c = char(gen.bounded(256));
-        put(m_sizes.filePath(QString("o%1.bin").arg(i)), bytes);
+        QVERIFY(writeFile(m_sizes.filePath(QString("o%1.bin").arg(i)), bytes));
         pairs.append(pair(100 - i, 1, QString("o%1.bin").arg(i), "o0.bin", fourRects(i)));
     }
     pairs.append(pair(100 - int(kSizes.size()), 1, QJsonValue::Null, "o1.bin", fourRects(0)));
     QVERIFY(pack(m_sizes, "long", pairs));
 
-    put(m_source.filePath("chain.bin"), QByteArray(int(kChainSize), 'c'));
-    put(m_source.filePath("single.bin"), QByteArray(int(kSingleSize), 's'));
-    put(m_source.filePath("inline.bin"), QByteArray(int(kInlineSize), 'i'));
+    QVERIFY(writeFile(m_source.filePath("chain.bin"), QByteArray(int(kChainSize), 'c')));
+    QVERIFY(writeFile(m_source.filePath("single.bin"), QByteArray(int(kSingleSize), 's')));
+    QVERIFY(writeFile(m_source.filePath("inline.bin"), QByteArray(int(kInlineSize), 'i')));
     QVERIFY(pack(m_source, "long",
                  {pair(1, 1, "chain.bin", "single.bin", fourRects(0)),
                   pair(2, 2, "inline.bin", "inline.bin", fourRects(0))}));
-    m_clean = contents(m_source.filePath("dbImages.mdb"));
+    m_clean = readFile(m_source.filePath("dbImages.mdb"));
     QVERIFY(headerOffset(m_clean, kChainSize, 0) > 0);
     QVERIFY(headerOffset(m_clean, kSingleSize, 0x40000000) > 0);
     QVERIFY(headerOffset(m_clean, kInlineSize, 0x80000000) > 0);
@@ -109,7 +109,7 @@ void TestPictures::sizes()
     QFETCH(int, index);
     QFETCH(QString, leftover);
     const QByteArray expected =
-        index < kSizes.size() ? contents(m_sizes.filePath(QString("o%1.bin").arg(index))) : "";
+        index < kSizes.size() ? readFile(m_sizes.filePath(QString("o%1.bin").arg(index))) : "";
     Opened db(m_sizes.path(), "select * from tblImages where id=" + std::to_string(100 - index));
     db.rs.MoveFirst();
     QCOMPARE(db.rs.Fields("original_image").ActualSize(), long(expected.size()));
@@ -119,21 +119,21 @@ void TestPictures::sizes()
     const QString victim = out.filePath("victim.txt");
     const QByteArray victimBytes = QByteArray("keep me").repeated(100000);
     if (leftover == "longer") {
-        put(name, QByteArray(300000, 'L'));
+        QVERIFY(writeFile(name, QByteArray(300000, 'L')));
     } else if (leftover == "read-only") {
-        put(name, "old picture");
+        QVERIFY(writeFile(name, "old picture"));
         QVERIFY(QFile::setPermissions(name, QFile::ReadOwner));
     } else if (leftover == "symlink") {
-        put(victim, victimBytes);
+        QVERIFY(writeFile(victim, victimBytes));
         QVERIFY(QFile::link(victim, name));
     } else if (leftover == "dangling") {
         QVERIFY(QFile::link(out.filePath("nowhere/at/all"), name));
     }
     WriteFieldToFile(db.rs.Fields("original_image"), name.toStdString());
     QVERIFY(!QFileInfo(name).isSymLink());
-    QCOMPARE(contents(name), expected);
+    QCOMPARE(readFile(name), expected);
     if (leftover == "symlink")
-        QCOMPARE(contents(victim), victimBytes);
+        QCOMPARE(readFile(victim), victimBytes);
 }
 
 // A field with no value to give (never taken from a row, left behind past the last row, taken
@@ -147,7 +147,7 @@ void TestPictures::noCurrentRow()
     Opened empty(m_sizes.path(), "select * from tblImages where level=2");
     const QString name = m_source.filePath("orig.jpg");
     for (const Field& field : {Field(), left, empty.rs.Fields("original_image")}) {
-        put(name, "old picture");
+        QVERIFY(writeFile(name, "old picture"));
         WriteFieldToFile(field, name.toStdString());
         QVERIFY(QFileInfo::exists(name));
         QCOMPARE(QFileInfo(name).size(), 0);
@@ -158,7 +158,7 @@ void TestPictures::removal()
 {
     QTemporaryDir dir;
     const QString name = dir.filePath("mod.jpg");
-    put(name, "x");
+    QVERIFY(writeFile(name, "x"));
     int yields = 0;
     bool existedDuringYield = false;
     setEventYield([&] {
@@ -172,20 +172,20 @@ void TestPictures::removal()
     QVERIFY(existedDuringYield); // the yield comes first, the removal after it all the same
     QVERIFY(!QFileInfo::exists(name));
 
-    put(name, "x");
+    QVERIFY(writeFile(name, "x"));
     QVERIFY(QFile::setPermissions(name, QFile::ReadOwner));
     ForceDeleteFile(name.toStdString());
     QVERIFY(!QFileInfo::exists(name));
     QVERIFY_THROWS_EXCEPTION(StoreError, ForceDeleteFile(name.toStdString()));
     // A link is deleted as a link: its target keeps its permissions and bytes.
     const QString target = dir.filePath("target.bin");
-    put(target, "target");
+    QVERIFY(writeFile(target, "target"));
     QVERIFY(QFile::setPermissions(target, QFile::ReadOwner));
     QVERIFY(QFile::link(target, name));
     ForceDeleteFile(name.toStdString());
     QVERIFY(!QFileInfo(name).isSymLink());
     QCOMPARE(QFile::permissions(target) & QFile::WriteOwner, QFile::Permissions());
-    QCOMPARE(contents(target), QByteArray("target"));
+    QCOMPARE(readFile(target), QByteArray("target"));
 }
 
 void TestPictures::damaged_data()
@@ -234,7 +234,7 @@ void TestPictures::damaged()
     file.replace((value == "definition" ? definition : headerOffset(file, size, flags)) + at,
                  bytes.size(), bytes);
     QTemporaryDir dir;
-    put(dir.filePath("dbImages.mdb"), file);
+    QVERIFY(writeFile(dir.filePath("dbImages.mdb"), file));
     const std::string query =
         std::string("select * from tblImages where level=") + (value == "inline" ? "2" : "1");
     if (openFails) {
