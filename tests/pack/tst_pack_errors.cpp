@@ -80,7 +80,6 @@ class PackErrors : public QObject
         row("duplicate id", manifest(pair(3) + "," + pair(4) + "," + pair(3)), "", m,
             "pairs[2].id");
         row("two differences", edited(kBox + ", " + kBox, kBox), "", m, "exactly 4 differences");
-        row("eight differences", edited(kBox, kBox + ", " + kBox), "", m, "exactly 4 differences");
         row("corner missing", edited(", \"y2\": 4 }", " }"), "", m, "differences[0].y2");
         row("corner is a string", edited("\"y1\": 2", "\"y1\": \"2\""), "", m, "differences[0].y1");
         row("unknown key", edited("\"original\"", "\"orignal\""), "", m, "orignal");
@@ -89,8 +88,6 @@ class PackErrors : public QObject
             "coordinate_type");
         row("too large for integer", edited("\"x2\": 3", "\"x2\": 40000", integer), "", m,
             "does not fit coordinate_type \"integer\"");
-        row("too small for integer", edited("\"x2\": 3", "\"x2\": -32769", integer), "", m,
-            "does not fit");
         row("pixels overflow long",
             edited("\"x2\": 3", "\"x2\": 200000000", R"("units": "pixels", )"), "", m,
             "3000000000 twips");
@@ -200,7 +197,6 @@ class PackErrors : public QObject
         row("build, -o without a name", {"build", "m.json", "-o"}, "missing value");
         row("build, two outputs", {"build", "m.json", "-o", "x", "-o", "y"},
             "--output given twice");
-        row("build, --output=", {"build", "m.json", "--output=x.mdb"}, "m.json: no such file");
         row("build, two manifests", {"build", "m.json", "n.json", "-o", "x"},
             "\"n.json\" is one argument too many");
         row("list without a file", {"list"}, "list: needs");

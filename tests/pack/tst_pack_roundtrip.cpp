@@ -2,6 +2,7 @@
 // picture byte for byte.
 
 #include "Readers.h"
+#include "tests/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <optional>
 
 using namespace packtest;
+using testfiles::readFile;
+using testfiles::writeFile;
 
 namespace {
 
@@ -62,9 +65,7 @@ std::vector<std::vector<QVariant>> prepare(const Case& c, const QString& folder)
             for (char& b : bytes)
                 b = char(random.generate());
             const QString name = QStringLiteral("%1-%2.jpg").arg(p.id).arg(key);
-            QFile f(folder + "/" + name);
-            if (f.open(QIODevice::WriteOnly))
-                f.write(bytes);
+            writeFile(folder + "/" + name, bytes);
             o[key] = name;
             row.back() = bytes;
         }
@@ -85,12 +86,9 @@ std::vector<std::vector<QVariant>> prepare(const Case& c, const QString& folder)
         pairs.append(o);
         expected.push_back(std::move(row));
     }
-    QFile m(folder + "/manifest.json");
-    if (m.open(QIODevice::WriteOnly))
-        m.write(QJsonDocument(QJsonObject{{"units", c.units},
-                                          {"coordinate_type", c.coordinateType},
-                                          {"pairs", pairs}})
-                    .toJson());
+    const QJsonObject manifest{
+        {"units", c.units}, {"coordinate_type", c.coordinateType}, {"pairs", pairs}};
+    writeFile(folder + "/manifest.json", QJsonDocument(manifest).toJson());
     return expected;
 }
 
@@ -161,9 +159,7 @@ class RoundTrip : public QObject
             const Run r =
                 runPack({"build", "manifest.json", "-o", "db.mdb", "--force"}, folder.path());
             QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), r.err.constData());
-            QFile database(folder.filePath("db.mdb"));
-            QVERIFY(database.open(QIODevice::ReadOnly));
-            b = database.readAll();
+            b = readFile(folder.filePath("db.mdb"));
         }
         QVERIFY(bytes[0] == bytes[1]);
         QCOMPARE(bytes[0].size() % 4096, 0);

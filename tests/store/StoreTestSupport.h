@@ -6,6 +6,7 @@
 #include "store/Connection.h"
 #include "store/Recordset.h"
 #include "store/StoreError.h"
+#include "tests/TestFiles.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -48,18 +49,8 @@ inline std::string connectionString(const QString& folder)
            "/dbImages.mdb;JET OLEDB:Database Password=";
 }
 
-inline void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-inline QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
+using testfiles::readFile;
+using testfiles::writeFile;
 
 // Copies a file into dir as dbImages.mdb, writable (shared files are read-only and stay clean).
 inline bool installAs(const QTemporaryDir& dir, const QString& source)
@@ -122,14 +113,10 @@ inline QJsonObject pair(int id, int level, QJsonValue original, QJsonValue modif
 // Writes a manifest of `pairs` into dir, runs tavrello-pack and leaves dir/dbImages.mdb.
 inline bool pack(const QTemporaryDir& dir, const QString& coordinateType, const QJsonArray& pairs)
 {
-    QFile f(dir.filePath("manifest.json"));
-    if (!f.open(QIODevice::WriteOnly))
+    const QJsonObject manifest{
+        {"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", pairs}};
+    if (!writeFile(dir.filePath("manifest.json"), QJsonDocument(manifest).toJson()))
         return false;
-    f.write(
-        QJsonDocument(
-            QJsonObject{{"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", pairs}})
-            .toJson());
-    f.close();
     QProcess p;
     p.start(TAVRELLO_PACK_EXE,
             {"build", dir.filePath("manifest.json"), "-o", dir.filePath("dbImages.mdb")});

@@ -78,7 +78,7 @@ void TestEveryValue::sameAsMdbReader_data()
         for (const QString& name : QDir(data.filePath(version)).entryList(QDir::Files))
             QTest::newRow(qPrintable(version + "/" + name)) << data.filePath(version + "/" + name);
     // Decimal(18, 2) coordinates: signs, fractions, sixteen digits before the point, Null.
-    put(m_made.filePath("p.bin"), QByteArray(5000, 'p'));
+    QVERIFY(writeFile(m_made.filePath("p.bin"), QByteArray(5000, 'p')));
     const QJsonArray decimals{rect(1650, -0.01, 12345678901.25, 0.5), rect(0, -1650.5, 0.07, 99),
                               rect(9999999999999.99, -9999999999999.99, QJsonValue::Null, 1e15),
                               rect(-0.5, 0.25, 7, 123.45)};

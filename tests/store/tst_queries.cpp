@@ -42,14 +42,14 @@ class TestQueries : public QObject
 
 void TestQueries::initTestCase()
 {
-    put(m_long.filePath("o.bin"), kPicture);
-    put(m_long.filePath("m.bin"), "picture");
+    QVERIFY(writeFile(m_long.filePath("o.bin"), kPicture));
+    QVERIFY(writeFile(m_long.filePath("m.bin"), "picture"));
     QJsonArray pairs;
     for (auto [id, level] : QList<std::pair<int, int>>{
              {7, 1}, {5, 2}, {40, 1}, {3, 1}, {8, 3}, {12, 1}, {2, 2}, {1, 1}, {-4, 2}, {9, 1}})
         pairs.append(pair(id, level, "o.bin", "m.bin", fourRects(id)));
     QVERIFY(pack(m_long, "long", pairs));
-    put(m_double.filePath("p.bin"), "picture");
+    QVERIFY(writeFile(m_double.filePath("p.bin"), "picture"));
     const QList<QJsonValue> x1{2.5, QJsonValue::Null, -3.75, 2.25, 7};
     QJsonArray doubles;
     for (int id = 1; id <= 5; ++id)
@@ -96,8 +96,8 @@ void TestQueries::openFailures_data()
     QTest::newRow("empty file") << QByteArray("") << "not a Jet";
     QTest::newRow("no data source") << QByteArray() << "Data Source";
     QTest::newRow("password on a jet 4 file")
-        << contents(mdbReaderFile("password/V2000_with-password.mdb")) << "by a password";
-    const QByteArray access2010 = contents(mdbReaderFile("password/V2010_with-password.accdb"));
+        << readFile(mdbReaderFile("password/V2000_with-password.mdb")) << "by a password";
+    const QByteArray access2010 = readFile(mdbReaderFile("password/V2010_with-password.accdb"));
     QTest::newRow("password on an access 2010 file") << access2010 << "by a password";
     QByteArray access2019On = access2010;
     access2019On[0x14] = 7; // Access 2019 writes version 6
@@ -106,13 +106,13 @@ void TestQueries::openFailures_data()
         qInfo("rows made from Northwind skipped: TAVRELLO_JET_TESTDATA is not on this machine");
         return;
     }
-    const QByteArray northwind = contents(sharedJet("northwind-jet4.mdb"));
+    const QByteArray northwind = readFile(sharedJet("northwind-jet4.mdb"));
     // Bytes 0x3e on hold the page key and the password under a fixed RC4 stream, so flipping a
     // stored bit sets one of theirs.
     QByteArray encrypted = northwind;
     encrypted[0x3e] = char(encrypted[0x3e] ^ 0x10);
     QTest::newRow("encrypted jet 4 file") << encrypted << "is encrypted";
-    QByteArray password3 = contents(sharedJet("northwind-jet3.mdb"));
+    QByteArray password3 = readFile(sharedJet("northwind-jet3.mdb"));
     password3[0x42 + 19] = char(password3[0x42 + 19] ^ 0x01);
     QTest::newRow("password on a jet 3 file") << password3 << "password";
     QTest::newRow("truncated mid-page") << northwind.left(1000000) << "damaged";
@@ -132,7 +132,7 @@ void TestQueries::openFailures()
     QFETCH(QString, words);
     QTemporaryDir dir;
     if (!file.isNull())
-        put(dir.filePath("dbImages.mdb"), file);
+        QVERIFY(writeFile(dir.filePath("dbImages.mdb"), file));
     const bool named = words != "Data Source";
     Connection c;
     const QString why = failure([&] {
@@ -153,11 +153,11 @@ void TestQueries::accessFilesUpTo2019Open_data()
 void TestQueries::accessFilesUpTo2019Open()
 {
     QFETCH(int, version);
-    QByteArray file = contents(mdbReaderFile("V2016/currency.accdb"));
+    QByteArray file = readFile(mdbReaderFile("V2016/currency.accdb"));
     if (version)
         file[0x14] = char(version);
     QTemporaryDir dir;
-    put(dir.filePath("dbImages.mdb"), file);
+    writeFile(dir.filePath("dbImages.mdb"), file);
     Connection c;
     QCOMPARE(failure([&] { c.Open(connectionString(dir.path())); }), QString("nothing thrown"));
     QCOMPARE(c.State(), 1);
@@ -176,7 +176,6 @@ void TestQueries::queries_data()
     const char* level = "select * from tblImages where level=%1 order by id";
     row("level 1", "long", qPrintable(QString(level).arg(1)), "id", "1 3 7 9 12 40");
     row("level 2, a negative id first", "long", qPrintable(QString(level).arg(2)), "id", "-4 2 5");
-    row("level 3", "long", qPrintable(QString(level).arg(3)), "id", "8");
     row("an empty level", "long", qPrintable(QString(level).arg(4)), "id", "");
     row("keywords and names in any case", "long",
         "SELECT * FROM TBLIMAGES WHERE LEVEL = 2 ORDER BY ID", "level", "2 2 2");

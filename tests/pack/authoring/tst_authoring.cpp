@@ -1,101 +1,23 @@
 // list, extract and check, on databases built by tavrello-pack from small drawn pictures.
+#include "DrawnPairs.h"
 #include "Readers.h"
-#include "pack/Build.h"
 #include "pack/Findability.h"
-#include "pack/Manifest.h"
+#include "tests/TestFiles.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QPainter>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
-using packtest::runPack;
+using namespace packtest;
+using testfiles::readFile;
+using testfiles::writeFile;
 
 namespace {
 
-// Four difference squares, in pixels, well apart.
-const QList<QRect> kSquares{QRect(40, 40, 40, 40), QRect(300, 60, 40, 40), QRect(80, 300, 40, 40),
-                            QRect(320, 340, 40, 40)};
-
-// The same places with small squares: quiet changes, as a Hard pair has them.
+// The same places as kSquares with small squares: quiet changes, as a Hard pair has them.
 const QList<QRect> kSmallSquares{QRect(40, 40, 12, 12), QRect(300, 60, 12, 12),
                                  QRect(80, 300, 12, 12), QRect(320, 340, 12, 12)};
-
-// A picture with some structure, so that a difference has something to differ from.
-QImage drawBase(QSize size = {450, 459})
-{
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    QLinearGradient g(0, 0, size.width(), size.height());
-    g.setColorAt(0, QColor(60, 120, 180));
-    g.setColorAt(1, QColor(200, 180, 90));
-    p.fillRect(image.rect(), g);
-    for (int i = 0; i < size.width(); i += 50)
-        p.fillRect(i, 0, 6, size.height(), QColor(40, 40, 40));
-    return image;
-}
-
-QImage withChanges(QImage image, const QList<QRect>& squares = kSquares)
-{
-    QPainter p(&image);
-    for (const QRect& r : squares)
-        p.fillRect(r, QColor(230, 30, 30));
-    return image;
-}
-
-// Writes a manifest with the given pairs, each a JSON object with its pictures saved beside it.
-struct Author
-{
-    QTemporaryDir dir;
-    QJsonArray pairs;
-    QString coordinateType = "long";
-
-    QJsonObject pair(int id, int level, const QImage& original, const QImage& modified,
-                     const QList<QRect>& rects = kSquares, const char* format = "png")
-    {
-        QJsonObject p{{"id", id}, {"level", level}};
-        for (const auto& [key, image] :
-             {std::pair{"original", original}, std::pair{"modified", modified}}) {
-            const QString name =
-                QStringLiteral("%1-%2-%3.%4").arg(id).arg(key).arg(pairs.size()).arg(format);
-            image.save(dir.filePath(name), format, 95);
-            p[key] = name;
-        }
-        QJsonArray differences; // three pixels of margin, in twips
-        for (const QRect& r : rects)
-            differences.append(QJsonObject{{"x1", (r.left() - 3) * 15},
-                                           {"y1", (r.top() - 3) * 15},
-                                           {"x2", (r.right() + 3) * 15},
-                                           {"y2", (r.bottom() + 3) * 15}});
-        p["differences"] = differences;
-        return p;
-    }
-
-    // Builds the pairs into a database; with `twice`, every pair twice: the manifest refuses
-    // duplicate ids, the writer doesn't, so this goes around it as a file from elsewhere could.
-    QString build(bool twice = false)
-    {
-        const QJsonObject top{{"coordinate_type", coordinateType}, {"pairs", pairs}};
-        pack::Manifest m = pack::parseManifest(QJsonDocument(top).toJson(), "m", dir.path());
-        const std::vector<pack::Pair> once = m.pairs;
-        if (twice)
-            m.pairs.insert(m.pairs.end(), once.begin(), once.end());
-        const QString db = dir.filePath("out.mdb");
-        pack::buildDatabase(m, db, true);
-        return db;
-    }
-};
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
 
 } // namespace
 
@@ -151,7 +73,7 @@ class AuthoringTests : public QObject
     {
         QFETCH(QString, fault);
         QFETCH(QString, expected);
-        Author author;
+        PairsFolder author;
         if (fault.endsWith(" decimal")) {
             author.coordinateType = "decimal";
             fault.chop(8);
@@ -167,30 +89,20 @@ class AuthoringTests : public QObject
                 author.pair(3, 3, base, withChanges(base, kSmallSquares), kSmallSquares));
 
         QJsonObject p = author.pair(1, 1, base, changed, kSquares, fault == "jpeg" ? "jpg" : "png");
-        QJsonArray d = p["differences"].toArray();
-        const auto setCorner = [&](int k, const char* corner, QJsonValue v) {
-            QJsonObject r = d[k].toObject();
-            r[corner] = v;
-            d[k] = r;
-            p["differences"] = d;
-        };
         if (fault == "null")
-            setCorner(1, "y2", QJsonValue::Null);
+            setCorner(p, 1, "y2", QJsonValue::Null);
         if (fault == "x1>x2")
-            setCorner(0, "x1", 100 * 15);
+            setCorner(p, 0, "x1", 100 * 15);
         if (fault == "y1>y2")
-            setCorner(2, "y1", 400 * 15);
+            setCorner(p, 2, "y1", 400 * 15);
         if (fault == "outside")
-            setCorner(3, "x2", 451 * 15);
+            setCorner(p, 3, "x2", 451 * 15);
         if (fault == "overlap")
-            setCorner(1, "x1", 50 * 15);
+            setCorner(p, 1, "x1", 50 * 15);
         if (fault == "midpixel") // inside the first changed pixel column, which spans 15 twips
-            setCorner(0, "x1", (kSquares[0].left() - 1) * 15 + 7);
-        if (fault == "undecodable") {
-            QFile f(author.dir.filePath(p["original"].toString()));
-            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-            f.write("definitely not a picture");
-        }
+            setCorner(p, 0, "x1", (kSquares[0].left() - 1) * 15 + 7);
+        if (fault == "undecodable")
+            writeFile(author.dir.filePath(p["original"].toString()), "definitely not a picture");
         if (fault == "sizes")
             p = author.pair(1, 1, base, withChanges(drawBase({450, 400})));
         if (fault == "invisible")
@@ -256,8 +168,8 @@ class AuthoringTests : public QObject
         author.pairs.append(p);
 
         // What check says, as JSON and as text: the same findings, the exit status by the worst.
-        const QString db = author.build(fault == "duplicate");
-        const packtest::Run json = runPack({"check", db, "--json"});
+        const QString db = author.database(fault == "duplicate");
+        const Run json = runPack({"check", db, "--json"});
         const QJsonObject root = QJsonDocument::fromJson(json.out).object();
         QStringList findings;
         for (const QJsonValue& entry : root["pairs"].toArray() + QJsonValue(root))
@@ -276,19 +188,17 @@ class AuthoringTests : public QObject
                              f["changed_area"].toInt() >= pack::levelFindability(1).minArea,
                          qPrintable(QJsonDocument(differences).toJson()));
         const int errors = int(findings.filter(QRegularExpression("^error")).size());
+        const int warnings = int(findings.size()) - errors;
         QCOMPARE(json.exitCode, errors > 0 ? 1 : 0);
         QCOMPARE(root["error_count"].toInt(), errors);
-        QCOMPARE(root["warning_count"].toInt(), findings.size() - errors);
-        const packtest::Run text = runPack({"check", db});
+        QCOMPARE(root["warning_count"].toInt(), warnings);
+        const Run text = runPack({"check", db});
         QCOMPARE(text.exitCode, json.exitCode);
-        for (const QString& f : findings)
+        for (const QString& f : findings + QStringList{"(findability "})
             QVERIFY2(text.out.contains(f.toUtf8()), text.out.constData());
-        QVERIFY2(text.out.contains("(findability "), text.out.constData());
-        QVERIFY2(text.out.endsWith(QStringLiteral("%1 error%2, %3 warning%4\n")
-                                       .arg(errors)
-                                       .arg(errors == 1 ? "" : "s")
-                                       .arg(findings.size() - errors)
-                                       .arg(findings.size() - errors == 1 ? "" : "s")
+        QVERIFY2(text.out.endsWith(QString::asprintf("%d error%s, %d warning%s\n", errors,
+                                                     errors == 1 ? "" : "s", warnings,
+                                                     warnings == 1 ? "" : "s")
                                        .toUtf8()),
                  text.out.constData());
     }
@@ -304,22 +214,18 @@ class AuthoringTests : public QObject
         QFETCH(QString, type);
         const bool ace = type.endsWith(" ace");
         type.remove(" ace");
-        Author author;
+        PairsFolder author;
         author.coordinateType = type;
         const QImage base = drawBase();
         author.pairs.append(author.pair(9, 2, base, withChanges(base), kSquares, "jpg"));
         QJsonObject odd = author.pair(4, 1, base, withChanges(base));
         odd["modified"] = QJsonValue::Null;
-        QJsonArray d = odd["differences"].toArray();
-        QJsonObject r = d[2].toObject();
-        r["x2"] = QJsonValue::Null;
+        setCorner(odd, 2, "x2", QJsonValue::Null);
         const bool fractions = type == "single" || type == "double" || type == "decimal";
         if (fractions)
-            r["y1"] = 1234.5;
-        d[2] = r;
-        odd["differences"] = d;
+            setCorner(odd, 2, "y1", 1234.5);
         author.pairs.append(odd);
-        const QString first = author.build();
+        const QString first = author.database();
         if (ace) { // an Access 2010 header on the same pages: what changes is what a reader accepts
             QFile f(first);
             QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(4));
@@ -327,15 +233,15 @@ class AuthoringTests : public QObject
         }
 
         QTemporaryDir out;
-        const packtest::Run extract = runPack({"extract", first, "--dir", out.path()});
+        const Run extract = runPack({"extract", first, "--dir", out.path()});
         QVERIFY2(extract.exitCode == 0, extract.err.constData());
-        QCOMPARE(contents(out.filePath("9-original.jpg")),
-                 contents(author.dir.filePath("9-original-0.jpg")));
+        QCOMPARE(readFile(out.filePath("9-original.jpg")),
+                 readFile(author.dir.filePath("9-original-0.jpg")));
         QVERIFY(QFile::exists(out.filePath("4-original.png")));
         QVERIFY(!QFile::exists(out.filePath("4-modified.png")));
 
         const QString second = out.filePath("again.mdb");
-        const packtest::Run build = runPack({"build", out.filePath("manifest.json"), "-o", second});
+        const Run build = runPack({"build", out.filePath("manifest.json"), "-o", second});
         QVERIFY2(build.exitCode == 0, build.err.constData());
         // list: a line per row in the file's order, id, level, picture sizes, corners.
         const QByteArray listed = runPack({"list", first}).out;
@@ -352,15 +258,13 @@ class AuthoringTests : public QObject
         QTemporaryDir again;
         QCOMPARE(runPack({"extract", second, "--dir", again.path()}).exitCode, 0);
         for (const QString& name : QDir(out.path()).entryList({"*.jpg", "*.png", "manifest.json"}))
-            QVERIFY2(contents(out.filePath(name)) == contents(again.filePath(name)),
+            QVERIFY2(readFile(out.filePath(name)) == readFile(again.filePath(name)),
                      qPrintable(name));
-        QFile mine(again.filePath("9-original.jpg"));
-        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
-        mine.close();
-        const packtest::Run refused = runPack({"extract", second, "--dir", again.path()});
+        QVERIFY(writeFile(again.filePath("9-original.jpg"), "mine"));
+        const Run refused = runPack({"extract", second, "--dir", again.path()});
         QVERIFY2(refused.exitCode == 2 && refused.err.contains("already exists"),
                  refused.err.constData());
-        QCOMPARE(contents(again.filePath("9-original.jpg")), QByteArray("mine"));
+        QCOMPARE(readFile(again.filePath("9-original.jpg")), QByteArray("mine"));
         QCOMPARE(runPack({"extract", second, "--dir", again.path(), "--force"}).exitCode, 0);
     }
 

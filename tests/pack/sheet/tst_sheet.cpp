@@ -1,97 +1,21 @@
 // tavrello-pack sheet: run as a user runs it, on small drawn pairs, its PNG read back.
+#include "DrawnPairs.h"
 #include "Readers.h"
-#include "pack/Build.h"
-#include "pack/Manifest.h"
 #include "pack/Sheet.h"
+#include "tests/TestFiles.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QPainter>
-#include <QTemporaryDir>
 #include <QtTest>
 
-using packtest::runPack;
+using namespace packtest;
 
 namespace {
 
 constexpr int kBoxWidth = 450;
 constexpr int kBoxHeight = 459;
 
-// Blue to yellow with dark stripes: structure for the findability to weigh, and no magenta.
-QImage drawBase(QSize size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    QLinearGradient g(0, 0, size.width(), size.height());
-    g.setColorAt(0, QColor(60, 120, 180));
-    g.setColorAt(1, QColor(200, 180, 90));
-    p.fillRect(image.rect(), g);
-    for (int i = 0; i < size.width(); i += 50)
-        p.fillRect(i, 0, 6, size.height(), QColor(40, 40, 40));
-    return image;
-}
-
-QImage withChanges(QImage image, const QList<QRect>& squares)
-{
-    QPainter p(&image);
-    for (const QRect& r : squares)
-        p.fillRect(r, QColor(230, 30, 30));
-    return image;
-}
-
-const QList<QRect> kSquares{QRect(40, 60, 40, 40), QRect(300, 60, 40, 40), QRect(80, 300, 40, 40),
-                            QRect(320, 340, 40, 40)};
-
-// A pairs folder: PNG pictures and a manifest; differences in twips, given per pair.
-struct Folder
-{
-    QTemporaryDir dir;
-    QJsonArray pairs;
-
-    void add(int id, int level, const QImage& original, const QImage& modified,
-             const QJsonArray& differences)
-    {
-        QJsonObject p{{"id", id}, {"level", level}, {"differences", differences}};
-        for (const auto& [key, image] :
-             {std::pair{"original", original}, std::pair{"modified", modified}}) {
-            const QString name = QStringLiteral("%1-%2.png").arg(id).arg(key);
-            QVERIFY(image.save(dir.filePath(name)));
-            p[key] = name;
-        }
-        pairs.append(p);
-    }
-    static QJsonArray inTwips(const QList<QRect>& rects)
-    {
-        QJsonArray list;
-        for (const QRect& r : rects)
-            list.append(QJsonObject{{"x1", r.left() * 15},
-                                    {"y1", r.top() * 15},
-                                    {"x2", r.right() * 15 + 14},
-                                    {"y2", r.bottom() * 15 + 14}});
-        return list;
-    }
-    QString manifest()
-    {
-        const QString path = dir.filePath("manifest.json");
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) ||
-            f.write(QJsonDocument(QJsonObject{{"pairs", pairs}}).toJson()) < 0)
-            return {};
-        return path;
-    }
-    QString database()
-    {
-        const QString db = dir.filePath("pairs.mdb");
-        pack::buildDatabase(pack::readManifest(manifest()), db, true);
-        return db;
-    }
-};
-
 QImage sheetOf(const QString& source, const QString& png, const QStringList& options = {})
 {
-    const packtest::Run r = runPack(QStringList{"sheet", source, "-o", png} + options);
+    const Run r = runPack(QStringList{"sheet", source, "-o", png} + options);
     if (r.exitCode != 0)
         qWarning("%s", r.err.constData());
     return QImage(png).convertToFormat(QImage::Format_RGB32);
@@ -117,25 +41,17 @@ class SheetTests : public QObject
   private slots:
     // Two pairs, one of full-size pictures, one smaller: a row each, the pictures unscaled in
     // their boxes, the height that of the rows with check's findings listed under them.
-    void rowsHoldThePicturesAtTheirOwnSize_data()
-    {
-        QTest::addColumn<bool>("fromDatabase");
-        QTest::newRow("from a manifest") << false;
-        QTest::newRow("from a database") << true;
-    }
     void rowsHoldThePicturesAtTheirOwnSize()
     {
-        QFETCH(bool, fromDatabase);
-        Folder folder;
-        const QImage big = drawBase({kBoxWidth, kBoxHeight});
+        PairsFolder folder;
+        const QImage big = drawBase();
         const QList<QRect> small{QRect(10, 10, 30, 30), QRect(120, 10, 30, 30),
                                  QRect(10, 150, 30, 30), QRect(140, 160, 30, 30)};
         const QImage little = drawBase({200, 220});
-        folder.add(5, 1, big, withChanges(big, kSquares), Folder::inTwips(kSquares));
-        folder.add(2, 2, little, withChanges(little, small), Folder::inTwips(small));
+        folder.pairs.append(folder.pair(5, 1, big, withChanges(big)));
+        folder.pairs.append(folder.pair(2, 2, little, withChanges(little, small), small));
         const QString db = folder.database();
-        const QString source = fromDatabase ? db : folder.manifest();
-        const QImage sheet = sheetOf(source, folder.dir.filePath("s.png"), {"--no-rectangles"});
+        const QImage sheet = sheetOf(db, folder.dir.filePath("s.png"), {"--no-rectangles"});
 
         QList<int> findings;
         const QJsonArray checked = QJsonDocument::fromJson(runPack({"check", db, "--json"}).out)
@@ -152,8 +68,7 @@ class SheetTests : public QObject
         const int toModified = kBoxWidth + pack::sheet::kPictureGap;
         const QPoint first = originalBoxOf({});
         QCOMPARE(sheet.copy(QRect(first, big.size())), big);
-        QCOMPARE(sheet.copy(QRect(first + QPoint(toModified, 0), big.size())),
-                 withChanges(big, kSquares));
+        QCOMPARE(sheet.copy(QRect(first + QPoint(toModified, 0), big.size())), withChanges(big));
         const QPoint second = originalBoxOf({findings[0]});
         QCOMPARE(sheet.copy(QRect(second, little.size())), little);
         QCOMPARE(sheet.copy(QRect(second + QPoint(toModified, 0), little.size())),
@@ -172,22 +87,20 @@ class SheetTests : public QObject
     void outlinesLieOnTheEdgesOfEachDifference()
     {
         QFETCH(bool, outlined);
-        Folder folder;
-        const QImage base = drawBase({kBoxWidth, kBoxHeight});
-        QJsonArray differences = Folder::inTwips(kSquares);
+        PairsFolder folder;
+        const QImage base = drawBase();
         // Difference 1 covers pixels 40 to 79 across; its corners lie inside those pixels.
-        QJsonObject first = differences[0].toObject();
-        first["x1"] = 40 * 15 + 7;
-        first["x2"] = 79 * 15 + 14;
-        differences[0] = first;
-        folder.add(1, 1, base, withChanges(base, kSquares), differences);
+        QJsonObject pair = folder.pair(1, 1, base, withChanges(base));
+        setCorner(pair, 0, "x1", 40 * 15 + 7);
+        setCorner(pair, 0, "x2", 79 * 15 + 14);
+        folder.pairs.append(pair);
         const QImage sheet = sheetOf(folder.manifest(), folder.dir.filePath("s.png"),
                                      outlined ? QStringList{} : QStringList{"--no-rectangles"});
         QVERIFY(!sheet.isNull());
 
         const QRgb colour = pack::sheet::kRectangleColour;
         for (const QPoint box : {originalBoxOf({}), originalBoxOf({}) + QPoint(474, 0)}) {
-            const QPoint middle = box + QPoint(0, 80);
+            const QPoint middle = box + QPoint(0, 60);
             QCOMPARE(sheet.pixel(middle + QPoint(40, 0)) == colour, outlined);
             QCOMPARE(sheet.pixel(middle + QPoint(79, 0)) == colour, outlined);
             QVERIFY(sheet.pixel(middle + QPoint(41, 0)) != colour);
@@ -198,14 +111,12 @@ class SheetTests : public QObject
     // The same pairs, Null corner and all, look the same from the manifest and the database.
     void databaseAndManifestGiveTheSameSheet()
     {
-        Folder folder;
-        const QImage base = drawBase({kBoxWidth, kBoxHeight});
-        folder.add(3, 1, base, withChanges(base, kSquares), Folder::inTwips(kSquares));
-        QJsonArray differences = Folder::inTwips(kSquares);
-        QJsonObject third = differences[2].toObject();
-        third["y2"] = QJsonValue::Null;
-        differences[2] = third;
-        folder.add(1, 3, base, withChanges(base, kSquares), differences);
+        PairsFolder folder;
+        const QImage base = drawBase();
+        folder.pairs.append(folder.pair(3, 1, base, withChanges(base)));
+        QJsonObject pair = folder.pair(1, 3, base, withChanges(base));
+        setCorner(pair, 2, "y2", QJsonValue::Null);
+        folder.pairs.append(pair);
         const QImage fromManifest = sheetOf(folder.manifest(), folder.dir.filePath("m.png"));
         const QImage fromDatabase = sheetOf(folder.database(), folder.dir.filePath("d.png"));
         QVERIFY(!fromManifest.isNull());
@@ -237,14 +148,11 @@ class SheetTests : public QObject
         QFETCH(QString, output);
         QFETCH(QString, expected);
         QTemporaryDir dir;
-        if (!content.isEmpty()) {
-            QFile f(dir.filePath(source));
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
-        }
+        QVERIFY(content.isEmpty() || testfiles::writeFile(dir.filePath(source), content));
         QStringList arguments{"sheet", dir.filePath(source)};
         if (!output.isEmpty())
             arguments << "-o" << dir.filePath(output);
-        const packtest::Run r = runPack(arguments);
+        const Run r = runPack(arguments);
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.count('\n') == 1 && r.err.endsWith('\n') &&
                      r.err.contains(expected.toUtf8()),
