@@ -445,20 +445,6 @@ class GameTests : public QObject
         QVERIFY(!form->Picture2->Picture().isNull());
     }
 
-    void theMissingDatabaseEndsTheProgramWithItsMessage()
-    {
-        ProgramFolder folder;
-        Form1 form(folder.path());
-        QVERIFY_THROWS_EXCEPTION(support::ProgramEnded, form.Form_Load());
-        QCOMPARE(programEnds, 1);
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, folder.path() + "/dbImages.mdb not found.");
-        QCOMPARE(shown[0].title, QStringLiteral("Tavrello"));
-        QCOMPARE(shown[0].style, 0);
-        QVERIFY(!form.imageConnection());
-        QVERIFY(!form.isVisible());
-    }
-
     // A database of the player's, given on the command line, is played instead of the program
     // folder's, wherever it lies; the short-lived pictures still go to the program folder.
     void aDatabaseGivenIsPlayedInsteadOfTheProgramFolders_data()
@@ -494,26 +480,31 @@ class GameTests : public QObject
         QVERIFY(!QFile::exists(program.file("orig.jpg")));
     }
 
-    // What can't be played gets the message of a missing program-folder database with the full
-    // name of what was given, and the program ends; a file that is no database is reported as a
-    // damaged one and the window still opens.
-    void aDatabaseGivenThatCantBePlayed_data()
+    // What can't be played, the program folder's database or one given, gets the message of a
+    // missing database with the full name, and the program ends; a file that is no database is
+    // reported as a damaged one and the window still opens.
+    void aDatabaseThatCantBePlayed_data()
     {
         QTest::addColumn<QString>("given"); // what the name given is
         QTest::addColumn<bool>("ends");
-        QTest::newRow("missing file") << "missing" << true;
-        QTest::newRow("missing, by a relative name") << "relative" << true;
-        QTest::newRow("a folder") << "folder" << true;
-        QTest::newRow("not a database") << "text" << false;
+        QTest::addColumn<bool>("programFolders"); // none given: the program folder's
+        QTest::newRow("missing file") << "missing" << true << false;
+        QTest::newRow("missing, by a relative name") << "relative" << true << false;
+        QTest::newRow("a folder") << "folder" << true << false;
+        QTest::newRow("not a database") << "text" << false << false;
+        QTest::newRow("the program folder's, missing") << "missing" << true << true;
+        QTest::newRow("the program folder's, not a database") << "text" << false << true;
     }
-    void aDatabaseGivenThatCantBePlayed()
+    void aDatabaseThatCantBePlayed()
     {
         QFETCH(QString, given);
         QFETCH(bool, ends);
+        QFETCH(bool, programFolders);
         ProgramFolder program;
-        program.addDatabase({TestPair{}});
+        if (!programFolders)
+            program.addDatabase({TestPair{}});
         ProgramFolder own("own; pairs");
-        QString name = own.file("garden.mdb");
+        QString name = programFolders ? program.file("dbImages.mdb") : own.file("garden.mdb");
         if (given == "folder") {
             QVERIFY(QDir().mkdir(name));
         } else if (given == "text") {
@@ -524,12 +515,15 @@ class GameTests : public QObject
         const QString before = QDir::currentPath();
         if (given == "relative")
             QVERIFY(QDir::setCurrent(own.path()));
-        Form1 form(program.path(), given == "relative" ? "garden.mdb" : name);
+        Form1 form(program.path(), programFolders        ? QString()
+                                   : given == "relative" ? "garden.mdb"
+                                                         : name);
         QDir::setCurrent(before);
         if (!ends) {
             form.Form_Load();
             QCOMPARE(programEnds, 0);
             QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].title, QStringLiteral("Application Error"));
             QVERIFY2(shown[0].text.contains("Form_Load at line 122"), qPrintable(shown[0].text));
             QCOMPARE(form.imageConnection()->State(), 0);
             return;
@@ -566,24 +560,6 @@ class GameTests : public QObject
         for (int level = 1; level <= 3; ++level)
             QCOMPARE(options[level - 1]->isChecked(), level == chosen);
         QVERIFY(shown.isEmpty());
-    }
-
-    void aFileThatIsNotADatabaseGivesOneReportAndTheWindowStillOpens()
-    {
-        ProgramFolder folder;
-        QFile db(folder.file("dbImages.mdb"));
-        QVERIFY(db.open(QIODevice::WriteOnly));
-        db.write(QByteArray(8192, 'z'));
-        db.close();
-        auto form = openWindow(folder);
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].title, QStringLiteral("Application Error"));
-        QVERIFY2(
-            shown[0].text.contains("\r\nin Tavrello2021/08/31.Form1.Form_Load at line 122\r\r"),
-            qPrintable(shown[0].text));
-        QVERIFY(form->isVisible());
-        QVERIFY(!form->gameRunning());
-        QCOMPARE(form->imageConnection()->State(), 0);
     }
 
     void closingEndsTheProgramAtOnceWithoutAQuestion_data()
