@@ -54,6 +54,8 @@ class AuthoringTests : public QObject
             "warning: difference 3: the change is smoother than the picture around it");
         row("leaves turned magenta", "magenta leaves",
             "warning: difference 3: recolours what looks like leaves, water or sky");
+        row("sunlit yellow-green leaves turned magenta", "magenta sunlit leaves",
+            "warning: difference 3: recolours what looks like leaves, water or sky");
         row("a dark fir turned blue", "blue fir",
             "warning: difference 3: recolours what looks like leaves, water or sky");
         row("a red thing turned blue", "blue thing", "");
@@ -108,8 +110,9 @@ class AuthoringTests : public QObject
         if (fault == "invisible")
             p = author.pair(1, 1, base, withChanges(base, kSquares.mid(0, 2) + kSquares.mid(3)),
                             {kSquares[0], kSquares[1], QRect(200, 200, 30, 30), kSquares[3]});
+        const bool sunlit = fault == "magenta sunlit leaves";
         if (fault == "shuffled" || fault == "smear" || fault == "magenta leaves" ||
-            fault == "blue fir") {
+            fault == "blue fir" || sunlit) {
             // Grass around the third square. Mirrored inside it: thousands of pixels differ, the
             // eye sees the same grass. Smeared: a flat lighter green where the grain was.
             QImage grained = base;
@@ -117,13 +120,15 @@ class AuthoringTests : public QObject
             for (int y = 290; y < 350; ++y)
                 for (int x = 70; x < 130; ++x) {
                     const int v = 90 + int(random.bounded(80));
-                    grained.setPixel(x, y, qRgb(v * 6 / 10, v, v * 7 / 10));
+                    grained.setPixel(x, y,
+                                     sunlit ? qRgb(v * 95 / 100, v, v / 2)
+                                            : qRgb(v * 6 / 10, v, v * 7 / 10));
                 }
             QImage edited = withChanges(grained, {kSquares[0], kSquares[1], kSquares[3]});
             const QRect g = kSquares[2];
             if (fault == "shuffled")
                 QPainter(&edited).drawImage(g.topLeft(), grained.copy(g).mirrored(true, false));
-            else if (fault == "magenta leaves") // the same grain and shade, in another hue
+            else if (fault == "magenta leaves" || sunlit) // the same grain and shade, another hue
                 for (int y = g.top(); y <= g.bottom(); ++y)
                     for (int x = g.left(); x <= g.right(); ++x) {
                         const int v = qGreen(grained.pixel(x, y));
