@@ -303,8 +303,9 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
         const QRect area = pixelRect(rects[k]);
         const auto& c = rects[k].corners;
         const double twips = format::kTwipsPerPixel;
+        // The right edge ends at the picture's last twip, w * 15 - 1; w * 15 is a pixel past it.
         if (is_lt(c[0].compare(0.0)) || is_lt(c[1].compare(0.0)) ||
-            is_gt(c[2].compare(w * twips)) || is_gt(c[3].compare(h * twips)))
+            is_gteq(c[2].compare(w * twips)) || is_gteq(c[3].compare(h * twips)))
             findings.push_back({Finding::Error,
                                 label(k) + QStringLiteral(" reaches outside the picture"), bit(k)});
         areas.push_back(area.intersected(picture));

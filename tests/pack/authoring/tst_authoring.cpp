@@ -124,6 +124,8 @@ class AuthoringTests : public QObject
             "error: the original picture doesn't decode");
         row("pictures of different sizes", "sizes", "error: the pictures differ in size");
         row("a rectangle outside the picture", "outside", "error: difference 4 reaches outside");
+        row("a right edge one twip past the last pixel", "one twip past",
+            "error: difference 4 reaches outside");
         row("a rectangle with no visible change", "invisible",
             "error: difference 3: nothing visibly changes");
         row("a rectangle over mirrored grain", "shuffled",
@@ -182,6 +184,8 @@ class AuthoringTests : public QObject
             setCorner(2, "y1", 400 * 15);
         if (fault == "outside")
             setCorner(3, "x2", 451 * 15);
+        if (fault == "one twip past") // the picture's width in twips, a pixel past its last one
+            setCorner(3, "x2", format::twipsFromPixels(format::kPictureWidth));
         if (fault == "overlap")
             setCorner(1, "x1", 50 * 15);
         if (fault == "midpixel") // inside the first changed pixel column, which spans 15 twips
