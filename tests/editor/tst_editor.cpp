@@ -34,7 +34,7 @@ namespace {
 // on.
 const QString kPairs = QStringLiteral(TAVRELLO_SOURCE_DIR "/tests/editor/data/pairs");
 
-using Corners = std::array<std::optional<double>, 4>;
+using Corners = pack::Difference;
 
 Corners corners(double x1, double y1, double x2, double y2)
 {
@@ -153,7 +153,7 @@ class EditorTest : public QObject
         QCOMPARE(m_window->recentFiles().value(0), QDir(kPairs).absolutePath());
         // The first pair is shown with its pictures and its four differences.
         QCOMPARE(m_window->panel()->currentPair(), 0);
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[0].corners,
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[0],
                  corners(1650, 5850, 2969, 6494));
     }
 
@@ -170,7 +170,7 @@ class EditorTest : public QObject
         QVERIFY(m_window->windowTitle().contains("pairs.mdb"));
         const auto& pair = m_window->document()->pair(0);
         QCOMPARE(pair.numbers.id, 1);
-        QCOMPARE(pair.numbers.differences[0].corners, corners(1650, 5850, 2969, 6494));
+        QCOMPARE(pair.numbers.differences[0], corners(1650, 5850, 2969, 6494));
         QVERIFY(!pair.modified.image().isNull());
         QVERIFY(m_window->document()->findings(0).empty());
 
@@ -270,12 +270,12 @@ class EditorTest : public QObject
         QTest::mouseClick(original, Qt::LeftButton, {}, QPoint(150, 410));
         QCOMPARE(m_window->panel()->selectedDifference(), 0);
         QTest::keyClick(original, Qt::Key_Delete);
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[0].corners, Corners{});
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[0], Corners{});
         // Escape lets go of it; a drag on empty ground fills the first difference without
         // coordinates, the one just cleared.
         QTest::keyClick(original, Qt::Key_Escape);
         drag(m_window->panel()->modifiedView(), QPoint(199, 432), QPoint(110, 390));
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[0].corners,
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[0],
                  corners(110 * 15, 390 * 15, 199 * 15 + 14, 432 * 15 + 14));
         QCOMPARE(m_window->panel()->selectedDifference(), 0);
         QVERIFY(m_window->isWindowModified());
@@ -283,8 +283,7 @@ class EditorTest : public QObject
         // With a difference selected, a drag replaces it.
         m_window->panel()->selectDifference(2);
         drag(original, QPoint(10, 10), QPoint(40, 30));
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[2].corners,
-                 corners(150, 150, 614, 464));
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[2], corners(150, 150, 614, 464));
     }
 
     void resizesByDraggingAnEdge()
@@ -295,14 +294,14 @@ class EditorTest : public QObject
         // and its top-left corner.
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 240));
         drag(view, QPoint(236, 240), QPoint(260, 250));
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1],
                  corners(2685, 3390, 260 * 15 + 14, 3869));
         drag(view, QPoint(179, 226), QPoint(170, 200));
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1],
                  corners(170 * 15, 200 * 15, 260 * 15 + 14, 3869));
         // An edge dragged past its opposite edge stops a pixel short of it.
         drag(view, QPoint(170, 240), QPoint(300, 240));
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners,
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1],
                  corners(260 * 15, 200 * 15, 260 * 15 + 14, 3869));
         QCOMPARE(m_window->document()->undoStack()->count(), 3);
     }
@@ -315,26 +314,26 @@ class EditorTest : public QObject
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 240)); // inside difference 2
         QCOMPARE(m_window->panel()->selectedDifference(), 1);
         const Corners before = corners(2685, 3390, 3539, 3869);
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, before);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1], before);
 
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(view, Qt::Key_Right);
         QTest::keyClick(view, Qt::Key_Up);
         const Corners moved = corners(2730, 3375, 3584, 3854);
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, moved);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1], moved);
         QCOMPARE(undo->count(), 1); // the key presses are one step
         QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
         const Corners wider = corners(2730, 3375, 3734, 3854);
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, wider);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1], wider);
 
         undo->undo();
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, moved);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1], moved);
         undo->undo();
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, before);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1], before);
         QVERIFY(!m_window->isWindowModified());
         undo->redo();
         undo->redo();
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[1].corners, wider);
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[1], wider);
         QVERIFY(m_window->isWindowModified());
     }
 
@@ -368,7 +367,7 @@ class EditorTest : public QObject
         QVERIFY(m_window->document()->findings(0).empty());
         // Drag difference 1 a hundred pixels up, off the change it covered.
         drag(m_window->panel()->originalView(), QPoint(150, 410), QPoint(150, 310));
-        QCOMPARE(m_window->document()->pair(0).numbers.differences[0].corners,
+        QCOMPARE(m_window->document()->pair(0).numbers.differences[0],
                  corners(1650, 4350, 2969, 4994));
         const auto findings = m_window->document()->findings(0);
         QVERIFY(hasFinding(findings, "nothing visibly changes inside it", 1u));

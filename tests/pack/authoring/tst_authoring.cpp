@@ -398,8 +398,7 @@ class AuthoringTests : public QObject
             QCOMPARE(back.pairs[i].original, given.pairs[i].original);
             QCOMPARE(back.pairs[i].modified, given.pairs[i].modified);
             for (std::size_t k = 0; k < 4; ++k)
-                QCOMPARE(back.pairs[i].differences[k].corners,
-                         given.pairs[i].differences[k].corners);
+                QCOMPARE(back.pairs[i].differences[k], given.pairs[i].differences[k]);
         }
         // No temporary file left beside it.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),

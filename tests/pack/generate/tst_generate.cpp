@@ -513,7 +513,7 @@ void TestGenerate::twips()
     QFETCH(cv::Rect, pixels);
     QFETCH(QList<int>, expected);
     const auto t = toTwips(pixels);
-    QCOMPARE((QList<int>{t[0], t[1], t[2], t[3]}), expected);
+    QCOMPARE((QList<int>{t.x1, t.y1, t.x2, t.y2}), expected);
 }
 
 void TestGenerate::refusesBadInput_data()
@@ -615,11 +615,12 @@ void TestGenerate::manifestMergesById()
     QCOMPARE(diffs.size(), format::kDifferenceCount);
     for (const QJsonValue& v : diffs) {
         const QJsonObject d = v.toObject();
-        QVERIFY(d["x1"].toInt() % format::kTwipsPerPixel == 0 &&
-                d["x2"].toInt() % format::kTwipsPerPixel == format::kTwipsPerPixel - 1);
-        QVERIFY(d["x1"].toInt() < d["x2"].toInt() && d["y1"].toInt() < d["y2"].toInt());
-        QVERIFY(d["x2"].toInt() < format::kPictureWidth * format::kTwipsPerPixel &&
-                d["y2"].toInt() < format::kPictureHeight * format::kTwipsPerPixel);
+        const format::DifferenceRect<int> twips{d["x1"].toInt(), d["y1"].toInt(), d["x2"].toInt(),
+                                                d["y2"].toInt()};
+        // Edges on whole pixels: the twips of the pixels they cover are the edges again.
+        QCOMPARE(format::twipsOfPixels(format::coveredPixels(twips.as<double>())), twips);
+        QVERIFY(twips.x1 < twips.x2 && twips.y1 < twips.y2);
+        QVERIFY(format::liesOnPicture(twips, format::kPictureWidth, format::kPictureHeight));
     }
     QVERIFY(QFile::exists(out + "/4-original.jpg") && QFile::exists(out + "/10-modified.jpg"));
 }
