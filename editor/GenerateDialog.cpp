@@ -194,9 +194,8 @@ void GenerateDialog::finished()
         pair->numbers.level = made.level;
         for (std::size_t k = 0;
              k < made.differences.size() && k < std::size_t(format::kDifferenceCount); ++k) {
-            const std::array<int, 4> twips = generate::toTwips(made.differences[k].rect);
-            for (std::size_t c = 0; c < 4; ++c)
-                pair->numbers.differences[k].corners[c] = twips[c];
+            pair->numbers.differences[k] =
+                generate::toTwips(made.differences[k].rect).as<std::optional<double>>();
         }
         const auto bytes = [](const std::vector<uchar>& jpeg) {
             return QByteArray(reinterpret_cast<const char*>(jpeg.data()), qsizetype(jpeg.size()));
@@ -229,9 +228,7 @@ void GenerateDialog::showCandidate()
         painter.setPen(QPen(QColor(229, 57, 53), 3));
         for (const pack::Difference& d : m_candidate->numbers.differences)
             if (isComplete(d))
-                painter.drawRect(
-                    QRectF(QPointF(*d.corners[0] / 15, *d.corners[1] / 15),
-                           QPointF((*d.corners[2] + 1) / 15, (*d.corners[3] + 1) / 15)));
+                painter.drawRect(pixelArea(d));
         painter.end();
         label->setPixmap(QPixmap::fromImage(picture.scaled(
             label->size() - QSize(2, 2), Qt::KeepAspectRatio, Qt::SmoothTransformation)));

@@ -13,11 +13,6 @@
 namespace editor {
 namespace {
 
-std::optional<double> corner(const store::FieldValue& v)
-{
-    return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
-}
-
 // A free file name in `folder` for a picture held only in memory.
 QString freePictureName(const QDir& folder, qint32 id, const char* which, const QByteArray& bytes)
 {
@@ -75,8 +70,7 @@ void PairDocument::openDatabase(const QString& path)
         pair.numbers.id = qint32(stored.id.toDouble());
         pair.numbers.level = qint32(stored.level.toDouble());
         for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
-            for (std::size_t c = 0; c < 4; ++c)
-                pair.numbers.differences[k].corners[c] = corner(stored.differences[k][c]);
+            pair.numbers.differences[k] = pack::manifestDifference(stored.differences[k]);
         if (const auto bytes = row.original())
             pair.original = Picture::fromBytes(*bytes);
         if (const auto bytes = row.modified())
@@ -116,10 +110,9 @@ void PairDocument::check(int index)
 {
     EditorPair& pair = m_pairs[std::size_t(index)];
     std::array<pack::StoredRect, format::kDifferenceCount> rects;
+    // Checked as doubles whatever the column type: the author's numbers as typed.
     for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
-        for (std::size_t c = 0; c < 4; ++c)
-            if (const std::optional<double>& corner = pair.numbers.differences[k].corners[c])
-                rects[k].corners[c] = store::FieldValue(store::FieldValue::Storage(*corner));
+        rects[k] = pack::storedRect(pair.numbers.differences[k], false);
     std::vector<pack::Finding> findings = pack::checkRectangles(rects);
     bool decoded = true;
     for (const auto& [picture, which] :

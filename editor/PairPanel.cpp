@@ -251,7 +251,7 @@ void PairPanel::refresh()
         for (int k = 0; k < format::kDifferenceCount; ++k)
             for (int c = 0; c < 4; ++c) {
                 auto* item = new QTableWidgetItem(
-                    cornerText(pair.numbers.differences[std::size_t(k)].corners[std::size_t(c)]));
+                    cornerText(pair.numbers.differences[std::size_t(k)][std::size_t(c)]));
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 if (marks[std::size_t(k)] == PairView::Mark::Error)
                     item->setForeground(QColor(198, 40, 40));
@@ -328,11 +328,10 @@ void PairPanel::changeDifference(int difference, const pack::Difference& changed
     if (m_index < 0)
         return;
     PairNumbers after = m_document->pair(m_index).numbers;
-    const auto& was = after.differences[std::size_t(difference)].corners;
-    const auto& now = changed.corners;
-    const bool sameSize = isComplete(after.differences[std::size_t(difference)]) &&
-                          *now[2] - *now[0] == *was[2] - *was[0] &&
-                          *now[3] - *now[1] == *was[3] - *was[1];
+    const pack::Difference& was = after.differences[std::size_t(difference)];
+    const pack::Difference& now = changed;
+    const bool sameSize = isComplete(was) && *now.x2 - *now.x1 == *was.x2 - *was.x1 &&
+                          *now.y2 - *now.y1 == *was.y2 - *was.y1;
     after.differences[std::size_t(difference)] = changed;
     pushNumbers(
         after,

@@ -12,23 +12,27 @@
 namespace editor {
 namespace {
 
-constexpr double kTwips = format::kTwipsPerPixel;
+// One pixel's width in twips: a difference is never narrower than this.
+constexpr double kOnePixel = format::twipsFromPixels(1.0);
 // How near an edge of the selected difference (in pixels) a press grabs it for resizing.
 constexpr double kGrab = 4;
 // A press that moves less than this (in pixels) is a click, not a drag.
 constexpr double kClick = 3;
 
-// The pixels a difference covers, edges inclusive: twips 15 i to 15 i + 14 are pixel i.
-QRectF pixelArea(const pack::Difference& d)
-{
-    const auto& c = d.corners;
-    return QRectF(QPointF(*c[0] / kTwips, *c[1] / kTwips),
-                  QPointF((*c[2] + 1) / kTwips, (*c[3] + 1) / kTwips));
-}
-
 int pixelOf(double coordinate, int limit)
 {
     return std::clamp(int(std::floor(coordinate)), 0, limit - 1);
+}
+
+// The first and the last twip of a pixel column (or row): where a left (top) and a right (bottom)
+// edge put on that pixel lie.
+double firstTwipOf(int pixel)
+{
+    return format::twipsOfPixels(pixel, pixel, 1, 1).x1;
+}
+double lastTwipOf(int pixel)
+{
+    return format::twipsOfPixels(pixel, pixel, 1, 1).x2;
 }
 
 QColor colourOf(PairView::Mark mark)
@@ -106,7 +110,7 @@ void PairView::paintEvent(QPaintEvent*)
     for (int k = 0; k < format::kDifferenceCount; ++k) {
         const bool previewed = m_preview && m_dragging == k;
         const pack::Difference& d = previewed ? *m_preview : m_differences[std::size_t(k)];
-        if (!isComplete(d) || *d.corners[0] > *d.corners[2] || *d.corners[1] > *d.corners[3])
+        if (!isComplete(d) || *d.x1 > *d.x2 || *d.y1 > *d.y2)
             continue;
         const QRectF area = pixelArea(d);
         const QColor colour = colourOf(m_marks[std::size_t(k)]);
@@ -177,29 +181,27 @@ pack::Difference PairView::dragged(const QPointF& p) const
         const int x2 = pixelOf(std::max(m_pressedAt.x(), p.x()), w);
         const int y1 = pixelOf(std::min(m_pressedAt.y(), p.y()), h);
         const int y2 = pixelOf(std::max(m_pressedAt.y(), p.y()), h);
-        d.corners = {x1 * kTwips, y1 * kTwips, x2 * kTwips + kTwips - 1, y2 * kTwips + kTwips - 1};
+        d = format::twipsOfPixels({x1, y1, x2, y2}).as<std::optional<double>>();
         break;
     }
     case Drag::Move: {
         d = m_differences[std::size_t(m_dragging)];
-        const double dx = std::round(p.x() - m_pressedAt.x()) * kTwips;
-        const double dy = std::round(p.y() - m_pressedAt.y()) * kTwips;
-        d.corners = {*d.corners[0] + dx, *d.corners[1] + dy, *d.corners[2] + dx,
-                     *d.corners[3] + dy};
+        const double dx = format::twipsFromPixels(std::round(p.x() - m_pressedAt.x()));
+        const double dy = format::twipsFromPixels(std::round(p.y() - m_pressedAt.y()));
+        d = {*d.x1 + dx, *d.y1 + dy, *d.x2 + dx, *d.y2 + dy};
         break;
     }
     case Drag::Resize: {
         d = m_differences[std::size_t(m_dragging)];
-        auto& c = d.corners;
         // An edge follows the pointer but never crosses its opposite edge.
         if (m_edges.left)
-            c[0] = std::min(double(pixelOf(p.x(), w)) * kTwips, *c[2] - kTwips + 1);
+            d.x1 = std::min(firstTwipOf(pixelOf(p.x(), w)), *d.x2 - kOnePixel + 1);
         if (m_edges.right)
-            c[2] = std::max(double(pixelOf(p.x(), w)) * kTwips + kTwips - 1, *c[0] + kTwips - 1);
+            d.x2 = std::max(lastTwipOf(pixelOf(p.x(), w)), *d.x1 + kOnePixel - 1);
         if (m_edges.top)
-            c[1] = std::min(double(pixelOf(p.y(), h)) * kTwips, *c[3] - kTwips + 1);
+            d.y1 = std::min(firstTwipOf(pixelOf(p.y(), h)), *d.y2 - kOnePixel + 1);
         if (m_edges.bottom)
-            c[3] = std::max(double(pixelOf(p.y(), h)) * kTwips + kTwips - 1, *c[1] + kTwips - 1);
+            d.y2 = std::max(lastTwipOf(pixelOf(p.y(), h)), *d.y1 + kOnePixel - 1);
         break;
     }
     case Drag::None:
@@ -277,7 +279,7 @@ void PairView::mouseReleaseEvent(QMouseEvent* event)
         emit drawn(result);
         return;
     }
-    if (click || result.corners == m_differences[std::size_t(m_dragging)].corners)
+    if (click || result == m_differences[std::size_t(m_dragging)])
         return;
     emit edited(m_dragging, result, false);
 }
@@ -323,17 +325,17 @@ void PairView::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
         return;
     }
-    const double step = (event->modifiers() & Qt::ControlModifier ? 10 : 1) * kTwips;
+    const double step =
+        format::twipsFromPixels(event->modifiers() & Qt::ControlModifier ? 10.0 : 1.0);
     pack::Difference d = m_differences[std::size_t(m_selected)];
-    auto& c = d.corners;
     if (event->modifiers() & Qt::ShiftModifier) {
         // Shift: the right and bottom edges move, the difference grows or shrinks, down to a pixel.
-        c[2] = std::max(*c[2] + dx * step, *c[0] + kTwips - 1);
-        c[3] = std::max(*c[3] + dy * step, *c[1] + kTwips - 1);
+        d.x2 = std::max(*d.x2 + dx * step, *d.x1 + kOnePixel - 1);
+        d.y2 = std::max(*d.y2 + dy * step, *d.y1 + kOnePixel - 1);
     } else {
-        c = {*c[0] + dx * step, *c[1] + dy * step, *c[2] + dx * step, *c[3] + dy * step};
+        d = {*d.x1 + dx * step, *d.y1 + dy * step, *d.x2 + dx * step, *d.y2 + dy * step};
     }
-    if (c != m_differences[std::size_t(m_selected)].corners)
+    if (d != m_differences[std::size_t(m_selected)])
         emit edited(m_selected, d, true);
 }
 

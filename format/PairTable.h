@@ -1,7 +1,10 @@
 #pragma once
 // The table of picture pairs, as the game reads it and the authoring tools write it: its name,
-// its columns, the queries that open a level, and the units of its rectangles. The one home of
-// these facts: the game, tavrello-pack, the generator and the editor all take them from here.
+// its columns, the queries that open a level, and the size of its pictures (its rectangles' form
+// and units are in DifferenceRect.h). The one home of these facts: the game, tavrello-pack, the
+// generator and the editor all take them from here.
+
+#include "DifferenceRect.h"
 
 #include <array>
 
@@ -18,13 +21,7 @@ inline constexpr const char* kModifiedColumn = "modified_image";
 inline constexpr int kDifferenceCount = 4;
 
 // The columns of difference k (0 to 3): left, top, right and bottom edge, both edges inclusive.
-struct DifferenceColumns
-{
-    const char* x1;
-    const char* y1;
-    const char* x2;
-    const char* y2;
-};
+using DifferenceColumns = DifferenceRect<const char*>;
 inline constexpr std::array<DifferenceColumns, kDifferenceCount> kDifferenceColumns{{
     {"loc1_x1", "loc1_y1", "loc1_x2", "loc1_y2"},
     {"loc2_x1", "loc2_y1", "loc2_x2", "loc2_y2"},
@@ -48,10 +45,6 @@ constexpr bool isPlayedLevel(double level)
 }
 // The levels' names, as the game's difficulty buttons and the authoring tools say them.
 inline constexpr std::array<const char*, kLevelCount> kLevelNames{"Easy", "Medium", "Hard"};
-
-// Rectangles are stored in twips, 15 to a logical pixel, measured from the picture box's inner
-// top-left corner.
-inline constexpr int kTwipsPerPixel = 15;
 
 // The inner size of a picture box, in pixels: what a pair's pictures are shown in.
 inline constexpr int kPictureWidth = 450;

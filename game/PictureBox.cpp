@@ -50,7 +50,8 @@ bool PictureBox::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick: {
         // A double click is a second press, as far as the game is concerned.
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        const QPointF at = mouse->position() * twipsPerPixel;
+        const QPointF at(format::twipsFromPixels(mouse->position().x()),
+                         format::twipsFromPixels(mouse->position().y()));
         emit mouseDown(mouse->button(), mouse->modifiers(), static_cast<float>(at.x()),
                        static_cast<float>(at.y()));
         return true;

@@ -12,7 +12,7 @@ constexpr int outlineWidth = 2;
 
 int toPixels(float twips)
 {
-    return static_cast<int>(std::lround(twips / twipsPerPixel));
+    return static_cast<int>(std::lround(format::pixelsFromTwips(twips)));
 }
 
 void requireSize(float value)

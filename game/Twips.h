@@ -1,17 +1,16 @@
 #pragma once
 
-#include "format/PairTable.h"
+#include "format/DifferenceRect.h"
 
 #include <QRect>
 
 namespace game {
 
-// One logical pixel is 15 twips; the window's layout and the pictures' coordinates are in twips.
-constexpr int twipsPerPixel = format::kTwipsPerPixel;
-
+// The window's layout is given in twips, as the pictures' coordinates are: a whole number of
+// pixels each.
 constexpr int pixels(int twips)
 {
-    return twips / twipsPerPixel;
+    return format::pixelsFromTwips(twips);
 }
 
 constexpr QRect twipsRect(int left, int top, int width, int height)

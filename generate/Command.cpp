@@ -74,10 +74,8 @@ void writePair(const QString& dir, int id, const Pair& pair, pack::Manifest mani
     entry.level = pair.level;
     entry.original = original;
     entry.modified = modified;
-    for (std::size_t k = 0; k < pair.differences.size() && k < entry.differences.size(); ++k) {
-        const std::array<int, 4> twips = toTwips(pair.differences[k].rect);
-        std::copy(twips.begin(), twips.end(), entry.differences[k].corners.begin());
-    }
+    for (std::size_t k = 0; k < pair.differences.size() && k < entry.differences.size(); ++k)
+        entry.differences[k] = toTwips(pair.differences[k].rect).as<std::optional<double>>();
     std::erase_if(manifest.pairs, [id](const pack::Pair& p) { return p.id == id; });
     manifest.pairs.push_back(std::move(entry));
     // Sorted by id, so regenerating one pair gives a small diff of the manifest.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "format/DifferenceRect.h"
 #include "format/PairTable.h"
 #include "pack/Findability.h"
 
@@ -109,8 +110,8 @@ int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE);
 pack::Findability differenceFindability(const cv::Mat& original, const cv::Mat& modified,
                                         const cv::Rect& rect);
 
-// Pixel rectangle to the manifest's inclusive twip corners: {x1, y1, x2, y2}.
-std::array<int, 4> toTwips(const cv::Rect& pixels);
+// Pixel rectangle to the manifest's inclusive twip corners.
+format::DifferenceRect<int> toTwips(const cv::Rect& pixels);
 
 // `tavrello-pack generate PHOTO --level N --out DIR [--seed S] [--id I]`; args are what
 // follows the word "generate". Writes DIR/<id>-original.jpg, DIR/<id>-modified.jpg and the

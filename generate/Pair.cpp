@@ -558,12 +558,9 @@ std::vector<cv::Rect> measureDifferences(const cv::Mat& original, const cv::Mat&
     return rects;
 }
 
-std::array<int, 4> toTwips(const cv::Rect& pixels)
+format::DifferenceRect<int> toTwips(const cv::Rect& pixels)
 {
-    // Inclusive corners: the last twip of the last pixel, not the first twip after it.
-    return {pixels.x * format::kTwipsPerPixel, pixels.y * format::kTwipsPerPixel,
-            (pixels.x + pixels.width) * format::kTwipsPerPixel - 1,
-            (pixels.y + pixels.height) * format::kTwipsPerPixel - 1};
+    return format::twipsOfPixels(pixels.x, pixels.y, pixels.width, pixels.height);
 }
 
 Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,

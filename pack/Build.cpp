@@ -196,7 +196,7 @@ BuildResult buildDatabase(const Manifest& manifest, const QString& output, bool 
             row.emplace_back(original ? jet::Value(&*original) : jet::Value(jet::Null{}));
             row.emplace_back(modified ? jet::Value(&*modified) : jet::Value(jet::Null{}));
             for (const Difference& d : p.differences)
-                for (const std::optional<double>& c : d.corners) {
+                for (const std::optional<double>& c : {d.x1, d.y1, d.x2, d.y2}) {
                     if (!c)
                         row.emplace_back(jet::Null{});
                     else if (whole)

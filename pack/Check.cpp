@@ -145,9 +145,7 @@ CheckReport checkDatabase(const QString& database)
             pair.findings.push_back(
                 {Finding::Warning, "level " + pair.level + " is never played (levels are 1 to 3)"});
 
-        std::array<StoredRect, format::kDifferenceCount> rects;
-        for (int k = 0; k < format::kDifferenceCount; ++k)
-            rects[k].corners = numbers.differences[k];
+        const std::array<StoredRect, format::kDifferenceCount>& rects = numbers.differences;
         const std::vector<Finding> rectFindings = checkRectangles(rects);
         pair.findings.insert(pair.findings.end(), rectFindings.begin(), rectFindings.end());
 

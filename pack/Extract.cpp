@@ -94,11 +94,7 @@ int runExtract(const QStringList& arguments)
             *path = out.absoluteFilePath(name);
         }
         for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
-            for (std::size_t c = 0; c < 4; ++c) {
-                const store::FieldValue& v = numbers.differences[k][c];
-                if (!v.isNull())
-                    pair.differences[k].corners[c] = v.toDouble();
-            }
+            pair.differences[k] = manifestDifference(numbers.differences[k]);
         manifest.pairs.push_back(std::move(pair));
     });
 

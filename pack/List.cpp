@@ -35,11 +35,9 @@ int runList(const QStringList& arguments)
         const StoredPair pair = row.numbers();
         QStringList fields{number(pair.id), number(pair.level), size(pair.originalSize),
                            size(pair.modifiedSize)};
-        for (const auto& corners : pair.differences) {
-            QStringList values;
-            for (const store::FieldValue& v : corners)
-                values << number(v);
-            fields << values.join(',');
+        for (const StoredRect& difference : pair.differences) {
+            const format::DifferenceRect<QString> text = difference.map(number);
+            fields << QStringList{text.x1, text.y1, text.x2, text.y2}.join(',');
         }
         printOut(fields.join(' ') + '\n');
     });

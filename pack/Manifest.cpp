@@ -93,7 +93,7 @@ class Checker
         if (!v.isDouble())
             fail(where, QStringLiteral("expected a number or null, got %1").arg(typeName(v)));
         const double given = v.toDouble();
-        const double x = units == Units::Pixels ? given * format::kTwipsPerPixel : given;
+        const double x = units == Units::Pixels ? format::twipsFromPixels(given) : given;
         const QString shown =
             units == Units::Pixels
                 ? QStringLiteral("%1 pixels (%2 twips)").arg(given, 0, 'g', 17).arg(x, 0, 'g', 17)
@@ -263,7 +263,7 @@ Manifest parseManifest(const QByteArray& json, const QString& path, const QStrin
                 const QString here = at + "." + names[c];
                 if (!box.contains(QLatin1String(names[c])))
                     check.fail(here, "missing (give a number, or null)");
-                p.differences[static_cast<std::size_t>(k)].corners[static_cast<std::size_t>(c)] =
+                p.differences[static_cast<std::size_t>(k)][static_cast<std::size_t>(c)] =
                     check.coordinate(box.value(QLatin1String(names[c])), here, m.units,
                                      m.coordinateType);
             }
@@ -311,10 +311,10 @@ QByteArray manifestJson(const Manifest& manifest, const QString& folder)
     for (const Pair& p : manifest.pairs) {
         QJsonArray differences;
         for (const Difference& d : p.differences)
-            differences.append(QJsonObject{{"x1", coordinate(d.corners[0])},
-                                           {"y1", coordinate(d.corners[1])},
-                                           {"x2", coordinate(d.corners[2])},
-                                           {"y2", coordinate(d.corners[3])}});
+            differences.append(QJsonObject{{"x1", coordinate(d.x1)},
+                                           {"y1", coordinate(d.y1)},
+                                           {"x2", coordinate(d.x2)},
+                                           {"y2", coordinate(d.y2)}});
         pairs.append(QJsonObject{{"id", p.id},
                                  {"level", p.level},
                                  {"original", picture(p.original)},

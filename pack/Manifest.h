@@ -3,6 +3,7 @@
 // single byte of the database is written.
 
 #include "InputError.h"
+#include "format/DifferenceRect.h"
 #include "format/PairTable.h"
 
 #include <QString>
@@ -16,10 +17,7 @@ enum class Units { Twips, Pixels };
 enum class CoordinateType { Long, Integer, Single, Double, Decimal };
 
 // A difference's corners, in twips; a corner left null in the manifest stays null.
-struct Difference
-{
-    std::array<std::optional<double>, 4> corners; // x1, y1, x2, y2
-};
+using Difference = format::DifferenceRect<std::optional<double>>;
 
 struct Pair
 {

@@ -20,24 +20,7 @@ constexpr int kNoiseChangedPixels = 12;
 
 bool complete(const StoredRect& r)
 {
-    return std::none_of(r.corners.begin(), r.corners.end(),
-                        [](const store::FieldValue& c) { return c.isNull(); });
-}
-
-bool upright(const StoredRect& r)
-{
-    return complete(r) && is_lteq(r.corners[0].compare(r.corners[2])) &&
-           is_lteq(r.corners[1].compare(r.corners[3]));
-}
-
-// The pixels a rectangle covers: pixel i spans twips 15 i to 15 i + 14.
-QRect pixelRect(const StoredRect& r)
-{
-    const auto px = [](const store::FieldValue& twips) {
-        return int(std::floor(twips.toDouble() / format::kTwipsPerPixel));
-    };
-    return QRect(QPoint(px(r.corners[0]), px(r.corners[1])),
-                 QPoint(px(r.corners[2]), px(r.corners[3])));
+    return !r.x1.isNull() && !r.y1.isNull() && !r.x2.isNull() && !r.y2.isNull();
 }
 
 unsigned bit(int k)
@@ -146,6 +129,18 @@ const char* recolouredNaturalColour(const QImage& original, const QImage& modifi
 
 } // namespace
 
+bool isUpright(const StoredRect& r)
+{
+    return complete(r) && is_lteq(r.x1.compare(r.x2)) && is_lteq(r.y1.compare(r.y2));
+}
+
+QRect pixelArea(const StoredRect& r)
+{
+    const format::DifferenceRect<int> pixels =
+        format::coveredPixels(r.map(&store::FieldValue::toDouble));
+    return QRect(QPoint(pixels.x1, pixels.y1), QPoint(pixels.x2, pixels.y2));
+}
+
 QImage decodePicture(const QByteArray& bytes, QString* problem)
 {
     constexpr int kAllocationLimitMiB = 256;
@@ -171,21 +166,21 @@ std::vector<Finding> checkRectangles(const std::array<StoredRect, format::kDiffe
                                 bit(k)});
             continue;
         }
-        if (is_gt(r.corners[0].compare(r.corners[2])))
+        if (is_gt(r.x1.compare(r.x2)))
             findings.push_back(
                 {Finding::Error, label(k) + ": x1 > x2, so it can never be found", bit(k)});
-        if (is_gt(r.corners[1].compare(r.corners[3])))
+        if (is_gt(r.y1.compare(r.y2)))
             findings.push_back(
                 {Finding::Error, label(k) + ": y1 > y2, so it can never be found", bit(k)});
     }
     for (int a = 0; a < format::kDifferenceCount; ++a) {
         for (int b = a + 1; b < format::kDifferenceCount; ++b) {
-            if (!upright(rects[a]) || !upright(rects[b]))
+            if (!isUpright(rects[a]) || !isUpright(rects[b]))
                 continue;
-            const auto& p = rects[a].corners;
-            const auto& q = rects[b].corners;
-            if (is_lteq(p[0].compare(q[2])) && is_lteq(q[0].compare(p[2])) &&
-                is_lteq(p[1].compare(q[3])) && is_lteq(q[1].compare(p[3])))
+            const StoredRect& p = rects[a];
+            const StoredRect& q = rects[b];
+            if (is_lteq(p.x1.compare(q.x2)) && is_lteq(q.x1.compare(p.x2)) &&
+                is_lteq(p.y1.compare(q.y2)) && is_lteq(q.y1.compare(p.y2)))
                 findings.push_back(
                     {Finding::Warning,
                      QStringLiteral("differences %1 and %2 overlap: one press can find both")
@@ -266,23 +261,19 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
     const QRect picture(0, 0, w, h);
     std::vector<QRect> areas;
     for (int k = 0; k < format::kDifferenceCount; ++k) {
-        if (!upright(rects[k]))
+        if (!isUpright(rects[k]))
             continue;
-        const QRect area = pixelRect(rects[k]);
-        const auto& c = rects[k].corners;
-        const double twips = format::kTwipsPerPixel;
-        if (is_lt(c[0].compare(0.0)) || is_lt(c[1].compare(0.0)) ||
-            is_gt(c[2].compare(w * twips)) || is_gt(c[3].compare(h * twips)))
+        if (!format::liesOnPicture(rects[k], w, h))
             findings.push_back({Finding::Error,
                                 label(k) + QStringLiteral(" reaches outside the picture"), bit(k)});
-        areas.push_back(area.intersected(picture));
+        areas.push_back(pixelArea(rects[k]).intersected(picture));
     }
 
     const std::vector<bool> changed = changedPixels(original, modified);
     const std::vector<float> modifiedGrey = grey(modified);
     int k = 0;
     for (int i = 0; i < format::kDifferenceCount; ++i) {
-        if (!upright(rects[i]))
+        if (!isUpright(rects[i]))
             continue;
         const QRect& area = areas[std::size_t(k++)];
         int inside = 0;
@@ -358,9 +349,9 @@ measureFindability(const QImage& original, const QImage& modified,
     const QRect picture = original.rect();
     const std::vector<float> originalGrey = grey(original);
     for (int k = 0; k < format::kDifferenceCount; ++k) {
-        if (!upright(rects[k]))
+        if (!isUpright(rects[k]))
             continue;
-        const QRect area = pixelRect(rects[k]).intersected(picture);
+        const QRect area = pixelArea(rects[k]).intersected(picture);
         if (!area.isValid())
             continue;
         result[std::size_t(k)] = pack::measureFindability(

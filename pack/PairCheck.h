@@ -6,7 +6,7 @@
 // moc, which reads this header for the editor's windows, can't parse <compare> that the stored
 // values need; it needs nothing from them.
 #ifndef Q_MOC_RUN
-#include "store/FieldValue.h"
+#include "StoredPairs.h"
 #endif
 
 #include <QImage>
@@ -30,12 +30,12 @@ struct Finding
     unsigned differences = 0;
 };
 
-// A difference rectangle in twips, as stored (Null where a corner is Null). The corners keep the
-// column's own type and are compared exactly, as the game's hit test compares them.
-struct StoredRect
-{
-    std::array<store::FieldValue, 4> corners; // x1, y1, x2, y2
-};
+// True when all four corners are there and neither pair of edges is crossed: the rectangles that
+// can be placed on the pictures.
+bool isUpright(const StoredRect& rect);
+
+// The whole pixels an upright rectangle covers, both edges included.
+QRect pixelArea(const StoredRect& rect);
 
 // Checks of the rectangles alone: Null corners, inverted edges, overlaps.
 std::vector<Finding> checkRectangles(const std::array<StoredRect, format::kDifferenceCount>& rects);

@@ -91,24 +91,6 @@ std::optional<QImage> decodeChecked(const std::optional<QByteArray>& bytes, cons
     return image;
 }
 
-bool upright(const StoredRect& r)
-{
-    const auto& c = r.corners;
-    return std::none_of(c.begin(), c.end(),
-                        [](const store::FieldValue& v) { return v.isNull(); }) &&
-           is_lteq(c[0].compare(c[2])) && is_lteq(c[1].compare(c[3]));
-}
-
-// The pixels a rectangle covers, both edges included: pixel i spans twips 15 i to 15 i + 14.
-QRect pixelRect(const StoredRect& r)
-{
-    const auto px = [](const store::FieldValue& twips) {
-        return int(std::floor(twips.toDouble() / format::kTwipsPerPixel));
-    };
-    return QRect(QPoint(px(r.corners[0]), px(r.corners[1])),
-                 QPoint(px(r.corners[2]), px(r.corners[3])));
-}
-
 // The pictures of a manifest's pair whose files could not be read.
 struct UnreadablePictures
 {
@@ -127,8 +109,8 @@ void checkPair(SheetPair& pair, const std::array<StoredRect, format::kDifference
     const std::vector<Finding> rectFindings = checkRectangles(rects);
     pair.findings.insert(pair.findings.end(), rectFindings.begin(), rectFindings.end());
     for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
-        if (upright(rects[k]))
-            pair.differences[k] = pixelRect(rects[k]);
+        if (isUpright(rects[k]))
+            pair.differences[k] = pixelArea(rects[k]);
 
     const std::optional<QImage> original = decodeChecked(pair.original, QStringLiteral("original"),
                                                          unreadable.original, pair.findings);
@@ -156,10 +138,7 @@ std::vector<SheetPair> readDatabasePairs(const QString& database)
             pair.level = int(numbers.level.toDouble());
         pair.original = row.original();
         pair.modified = row.modified();
-        std::array<StoredRect, format::kDifferenceCount> rects;
-        for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
-            rects[k].corners = numbers.differences[k];
-        checkPair(pair, rects);
+        checkPair(pair, numbers.differences);
         pairs.push_back(std::move(pair));
     });
 
@@ -205,10 +184,7 @@ std::vector<SheetPair> readManifestPairs(const QString& path)
         pair.modified = readPicture(p.modified, QStringLiteral("modified"), pair.findings);
         std::array<StoredRect, format::kDifferenceCount> rects;
         for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
-            for (std::size_t c = 0; c < 4; ++c)
-                if (const std::optional<double> v = p.differences[k].corners[c])
-                    rects[k].corners[c] =
-                        whole ? store::FieldValue(std::int64_t(*v)) : store::FieldValue(*v);
+            rects[k] = storedRect(p.differences[k], whole);
         checkPair(pair, rects, {p.original && !pair.original, p.modified && !pair.modified});
         pairs.push_back(std::move(pair));
     }

@@ -22,14 +22,23 @@ void withRows(const QString& database, const std::string& query, Visit&& visit)
     }
 }
 
-const char* coordinateColumn(int difference, int corner)
+} // namespace
+
+Difference manifestDifference(const StoredRect& stored)
 {
-    const format::DifferenceColumns& d = format::kDifferenceColumns[std::size_t(difference)];
-    const char* corners[] = {d.x1, d.y1, d.x2, d.y2};
-    return corners[corner];
+    return stored.map([](const store::FieldValue& corner) {
+        return corner.isNull() ? std::nullopt : std::optional<double>(corner.toDouble());
+    });
 }
 
-} // namespace
+StoredRect storedRect(const Difference& difference, bool whole)
+{
+    return difference.map([whole](const std::optional<double>& corner) {
+        if (!corner)
+            return store::FieldValue();
+        return whole ? store::FieldValue(std::int64_t(*corner)) : store::FieldValue(*corner);
+    });
+}
 
 StoredPair PairRow::numbers() const
 {
@@ -42,15 +51,15 @@ StoredPair PairRow::numbers() const
         if (!field.IsNull())
             *size = field.ActualSize();
     }
-    for (int k = 0; k < format::kDifferenceCount; ++k)
-        for (int c = 0; c < 4; ++c)
-            pair.differences[k][c] = m_rows.Fields(coordinateColumn(k, c)).Value();
+    for (std::size_t k = 0; k < std::size_t(format::kDifferenceCount); ++k)
+        pair.differences[k] = format::kDifferenceColumns[k].map(
+            [this](const char* column) { return m_rows.Fields(column).Value(); });
     return pair;
 }
 
 std::string PairRow::coordinateType() const
 {
-    return m_rows.Fields(coordinateColumn(0, 0)).TypeName();
+    return m_rows.Fields(format::kDifferenceColumns[0].x1).TypeName();
 }
 
 std::optional<QByteArray> PairRow::picture(const char* column) const

@@ -2,6 +2,8 @@
 // Reading a picture database back through the same store the game uses: every row of tblImages in
 // the order the file holds them, its numbers, and its pictures on request.
 
+#include "Manifest.h"
+#include "format/DifferenceRect.h"
 #include "format/PairTable.h"
 #include "store/FieldValue.h"
 #include "store/Recordset.h"
@@ -14,6 +16,16 @@
 
 namespace pack {
 
+// A difference rectangle in twips, as stored (Null where a corner is Null). The corners keep the
+// column's own type and are compared exactly, as the game's hit test compares them.
+using StoredRect = format::DifferenceRect<store::FieldValue>;
+
+// A stored rectangle as a manifest holds it: each corner as the nearest double, Null as null.
+Difference manifestDifference(const StoredRect& stored);
+// A manifest's rectangle as `build` stores it: in a whole-number column (`whole`) each corner cut
+// to an integer, otherwise as a double; null as Null.
+StoredRect storedRect(const Difference& difference, bool whole);
+
 struct StoredPair
 {
     store::FieldValue id;
@@ -21,8 +33,8 @@ struct StoredPair
     // Byte counts of the pictures; nullopt for a Null picture.
     std::optional<long> originalSize;
     std::optional<long> modifiedSize;
-    // differences[k] = x1, y1, x2, y2 of difference k + 1, in twips, Null kept.
-    std::array<std::array<store::FieldValue, 4>, format::kDifferenceCount> differences;
+    // differences[k] = difference k + 1, in twips, Null kept.
+    std::array<StoredRect, format::kDifferenceCount> differences;
 };
 
 // A row being visited: its numbers, and its pictures read on demand.

@@ -10,10 +10,7 @@
 namespace rules {
 
 // The stored edges of one difference, in twips, both inclusive; any of them may be Null.
-struct DifferenceEdges
-{
-    store::FieldValue x1, y1, x2, y2;
-};
+using DifferenceEdges = format::DifferenceRect<store::FieldValue>;
 
 // True when the press at (x, y) twips lies within the edges. The stored numbers are compared
 // exactly with the press, so an edge on a fraction of a twip is honoured; a Null edge compares as

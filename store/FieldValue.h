@@ -36,6 +36,8 @@ class FieldValue
 
     // Exact comparison of the stored number with x; unordered for Null (and NaN).
     std::partial_ordering compare(double x) const;
+    // The same, as operators (v < x, v >= x), for code written for any kind of number.
+    std::partial_ordering operator<=>(double x) const { return compare(x); }
     // Exact comparison of two stored numbers of any types; unordered when either is Null (or
     // NaN). Throws nothing but std::bad_alloc.
     std::partial_ordering compare(const FieldValue& other) const;

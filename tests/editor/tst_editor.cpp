@@ -37,7 +37,7 @@ namespace {
 // on.
 const QString kPairs = QStringLiteral(TAVRELLO_SOURCE_DIR "/tests/editor/data/pairs");
 
-using Corners = std::array<std::optional<double>, 4>;
+using Corners = pack::Difference;
 
 Corners corners(double x1, double y1, double x2, double y2)
 {
@@ -613,7 +613,7 @@ class EditorTest : public QObject
     }
     Corners cornersOf(int pair, int k)
     {
-        return doc()->pair(pair).numbers.differences[std::size_t(k)].corners;
+        return doc()->pair(pair).numbers.differences[std::size_t(k)];
     }
     // How the pair list marks a pair: "ready", "warning" or "error".
     QString shownAs(int row)

@@ -46,6 +46,8 @@ class AuthoringTests : public QObject
             "error: the original picture doesn't decode");
         row("pictures of different sizes", "sizes", "error: the pictures differ in size");
         row("a rectangle outside the picture", "outside", "error: difference 4 reaches outside");
+        row("a right edge one twip past the last pixel", "one twip past",
+            "error: difference 4 reaches outside");
         row("a rectangle with no visible change", "invisible",
             "error: difference 3: nothing visibly changes");
         row("a rectangle over mirrored grain", "shuffled",
@@ -103,6 +105,8 @@ class AuthoringTests : public QObject
             setCorner(p, 1, "x1", 50 * 15);
         if (fault == "midpixel") // inside the first changed pixel column, which spans 15 twips
             setCorner(p, 0, "x1", (kSquares[0].left() - 1) * 15 + 7);
+        if (fault == "one twip past") // the picture's width in twips, a pixel past its last one
+            setCorner(p, 3, "x2", format::twipsFromPixels(format::kPictureWidth));
         if (fault == "undecodable")
             writeFile(author.dir.filePath(p["original"].toString()), "definitely not a picture");
         if (fault == "sizes")
@@ -303,8 +307,7 @@ class AuthoringTests : public QObject
             QCOMPARE(back.pairs[i].original, given.pairs[i].original);
             QCOMPARE(back.pairs[i].modified, given.pairs[i].modified);
             for (std::size_t k = 0; k < 4; ++k)
-                QCOMPARE(back.pairs[i].differences[k].corners,
-                         given.pairs[i].differences[k].corners);
+                QCOMPARE(back.pairs[i].differences[k], given.pairs[i].differences[k]);
         }
         // No temporary file left beside it.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),

@@ -441,7 +441,8 @@ class TestGenerate : public QObject
     void twips()
     {
         // A rectangle's corners are the first twip of its first pixel and the last of its last.
-        QCOMPARE(toTwips(cv::Rect(10, 20, 30, 10)), (std::array<int, 4>{150, 300, 599, 449}));
+        QCOMPARE(toTwips(cv::Rect(10, 20, 30, 10)),
+                 (format::DifferenceRect<int>{150, 300, 599, 449}));
     }
 
     void refusesBadInput_data()
@@ -528,9 +529,14 @@ class TestGenerate : public QObject
         QCOMPARE(pairs[2]["id"].toInt(), 10);
 
         QCOMPARE(pairs[0]["differences"].toArray().size(), format::kDifferenceCount);
-        for (const QJsonValue d : pairs[0]["differences"].toArray()) // in twips, whole pixels
-            QVERIFY(d["x1"].toInt() % 15 == 0 && d["x2"].toInt() % 15 == 14 &&
-                    d["x1"].toInt() < d["x2"].toInt() && d["y1"].toInt() < d["y2"].toInt());
+        for (const QJsonValue d : pairs[0]["differences"].toArray()) {
+            const format::DifferenceRect<int> twips{d["x1"].toInt(), d["y1"].toInt(),
+                                                    d["x2"].toInt(), d["y2"].toInt()};
+            // Edges on whole pixels: the twips of the pixels they cover are the edges again.
+            QCOMPARE(format::twipsOfPixels(format::coveredPixels(twips.as<double>())), twips);
+            QVERIFY(twips.x1 < twips.x2 && twips.y1 < twips.y2);
+            QVERIFY(format::liesOnPicture(twips, format::kPictureWidth, format::kPictureHeight));
+        }
         QVERIFY(QFile::exists(out + "/4-original.jpg") && QFile::exists(out + "/10-modified.jpg"));
     }
 };
