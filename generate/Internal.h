@@ -139,4 +139,21 @@ struct EditContext
 bool applyEdit(EditKind kind, const EditContext& context, const cv::Rect& window,
                const cv::Mat& object, cv::Mat& modified);
 
+// The picture's grey levels as check reads them, (R + G + B) / 3, for the seam and the clutter
+// around a difference.
+std::vector<float> greyLevels(const cv::Mat& picture);
+// The pixels `check` counts as changed on the stored pictures: those whose strongest channel
+// difference, averaged over 3 x 3, exceeds pack::kChangeNoiseLevel (CV_8U, 255 where changed).
+cv::Mat changedAsCheckSees(const cv::Mat& original, const cv::Mat& modified);
+// check's reading of the change inside `rect` as a recolour (RecolourRule.h): what the thing
+// looks like when it can't take another colour, or nullptr.
+const char* recolouredAsCheckSees(const cv::Mat& original, const cv::Mat& modified,
+                                  const cv::Mat& changed, const cv::Rect& rect);
+// The seam measure as `check` takes it on the stored pictures (pack::textureRatio).
+bool seamPassesCheck(const cv::Mat& modified, const cv::Mat& changed, const cv::Rect& rect);
+// How findable the change inside `rect` is, measured as check measures it on the stored
+// pictures (see Findability.h); grey holds the original's grey levels.
+pack::Findability findabilityOf(const cv::Mat& original, const cv::Mat& modified,
+                                const cv::Rect& rect, const std::vector<float>& grey);
+
 } // namespace generate::detail

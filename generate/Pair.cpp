@@ -1,6 +1,7 @@
 #include "generate/Internal.h"
 #include "pack/Findability.h"
 #include "pack/PerceptibleChange.h"
+#include "pack/RecolourRule.h"
 #include "pack/SeamMeasure.h"
 
 #include <algorithm>
@@ -33,7 +34,12 @@ void trace(const cv::Rect& window, int segment, const std::string& what)
 }
 
 using detail::Analysis;
+using detail::changedAsCheckSees;
+using detail::findabilityOf;
+using detail::greyLevels;
 using detail::LevelStyle;
+using detail::recolouredAsCheckSees;
+using detail::seamPassesCheck;
 
 // Edits keep this far from the picture's edge: a difference half off the picture is unfair.
 constexpr int kBorder = 14;
@@ -236,17 +242,6 @@ int newEdges(const cv::Mat& before, const cv::Mat& after, const cv::Mat& pasted)
     return cv::countNonZero(detail::edgeMap(after) & ~old);
 }
 
-// The picture's grey levels as check reads them, (R + G + B) / 3, for the seam and the
-// clutter around a difference.
-std::vector<float> greyLevels(const cv::Mat& picture)
-{
-    cv::Mat grey;
-    cv::transform(picture, grey, cv::Matx13f(1.f / 3, 1.f / 3, 1.f / 3));
-    cv::Mat greyF;
-    grey.convertTo(greyF, CV_32F);
-    return greyF.reshape(1, 1);
-}
-
 // The seam measure `check` applies (pack::textureRatio) on the edit's zone: the texture of the
 // changed pixels against that of the unchanged band around them.
 double seamTexture(const cv::Mat& before, const cv::Mat& after)
@@ -258,34 +253,6 @@ double seamTexture(const cv::Mat& before, const cv::Mat& after)
     const std::vector<uchar> flags = changed.reshape(1, 1);
     return pack::textureRatio(greyLevels(after), flags, after.cols, after.rows,
                               {box.x, box.y, box.width, box.height});
-}
-
-// The seam measure as `check` takes it on the stored pictures: changed pixels are those whose
-// strongest channel difference, averaged over 3 x 3, exceeds pack::kChangeNoiseLevel.
-bool seamPassesCheck(const cv::Mat& original, const cv::Mat& modified, const cv::Rect& rect)
-{
-    cv::Mat diff;
-    cv::absdiff(original, modified, diff);
-    std::vector<cv::Mat> ch;
-    cv::split(diff, ch);
-    cv::Mat largest = cv::max(cv::max(ch[0], ch[1]), ch[2]), averaged;
-    largest.convertTo(averaged, CV_32F);
-    cv::blur(averaged, averaged, cv::Size(3, 3), cv::Point(-1, -1), cv::BORDER_REFLECT);
-    const cv::Mat changed = averaged > float(pack::kChangeNoiseLevel);
-    const std::vector<uchar> flags = changed.reshape(1, 1);
-    return pack::textureRatio(greyLevels(modified), flags, modified.cols, modified.rows,
-                              {rect.x, rect.y, rect.width, rect.height}) >= pack::kMinTextureRatio;
-}
-
-// How findable the change inside `rect` is, measured as check measures it on the stored
-// pictures (see Findability.h).
-pack::Findability findabilityOf(const cv::Mat& original, const cv::Mat& modified,
-                                const cv::Rect& rect, const std::vector<float>& grey)
-{
-    const pack::SeamBox box{rect.x, rect.y, rect.width, rect.height};
-    return pack::measureFindability(
-        pack::perceptibleChange(colourPixelsOf(original), colourPixelsOf(modified), box), grey,
-        original.cols, original.rows, box);
 }
 
 // Every difference, at every level, must show to a careful eye: check calls a change with fewer
@@ -482,40 +449,6 @@ const char* editKindName(EditKind kind)
     return "?";
 }
 
-pack::ColourPixels colourPixelsOf(const cv::Mat& bgr)
-{
-    CV_Assert(bgr.type() == CV_8UC3);
-    pack::ColourPixels p;
-    p.data = bgr.data;
-    p.width = bgr.cols;
-    p.height = bgr.rows;
-    p.bytesPerLine = bgr.step;
-    p.bytesPerPixel = 3;
-    p.red = 2;
-    p.green = 1;
-    p.blue = 0;
-    return p;
-}
-
-cv::Mat perceptibleChange(const cv::Mat& a, const cv::Mat& b)
-{
-    CV_Assert(a.size() == b.size());
-    std::vector<float> change =
-        pack::perceptibleChange(colourPixelsOf(a), colourPixelsOf(b), {0, 0, a.cols, a.rows});
-    return cv::Mat(a.rows, a.cols, CV_32F, change.data()).clone();
-}
-
-pack::Findability differenceFindability(const cv::Mat& original, const cv::Mat& modified,
-                                        const cv::Rect& rect)
-{
-    return findabilityOf(original, modified, rect, greyLevels(original));
-}
-
-int perceptibleArea(const cv::Mat& a, const cv::Mat& b, double deltaE)
-{
-    return cv::countNonZero(perceptibleChange(a, b) > deltaE);
-}
-
 cv::Mat changedPixels(const cv::Mat& a, const cv::Mat& b, int threshold)
 {
     CV_Assert(a.size() == b.size() && a.type() == CV_8UC3 && b.type() == CV_8UC3);
@@ -608,19 +541,21 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
             continue;
         }
         bool fair = true;
+        const cv::Mat changed = changedAsCheckSees(original, modified);
         for (std::size_t i = 0; i < rects.size(); ++i) {
             const pack::Findability f = findabilityOf(original, modified, rects[i], grey);
             fair = fair &&
                    visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
                    suits(f, level, kDecoderMargin) &&
                    f.visibleArea >= pack::kJustVisibleMinimumPixels &&
-                   seamPassesCheck(original, modified, rects[i]);
+                   seamPassesCheck(modified, changed, rects[i]) &&
+                   !recolouredAsCheckSees(original, modified, changed, rects[i]);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
         }
         if (!fair) {
-            trace("attempt ends: in the JPEG pictures a difference faded, met another or reads "
-                  "as a smear");
+            trace("attempt ends: in the JPEG pictures a difference faded, met another, reads "
+                  "as a smear or as a thing painted in a colour it can't have");
             continue;
         }
         for (std::size_t i = 0; i < rects.size(); ++i)

@@ -15,9 +15,6 @@
 namespace pack {
 namespace {
 
-// Fewer changed pixels than this are noise, not a difference a player can find.
-constexpr int kNoiseChangedPixels = 12;
-
 bool complete(const StoredRect& r)
 {
     return !r.x1.isNull() && !r.y1.isNull() && !r.x2.isNull() && !r.y2.isNull();
@@ -90,41 +87,21 @@ std::vector<float> grey(const QImage& picture)
     return out;
 }
 
-// A recolour turns a thing's hue and keeps its light and shade: its changed pixels keep their
-// brightness (HSV value) within this, on average, while their hue turns by at least kHueTurn.
-constexpr double kRecolourValueShift = 0.08;
-constexpr double kHueTurn = 30.0;
-
 // When the change inside `area` is a recolour of something that can't take another colour (see
-// RecolourRule.h), what that thing looks like; nullptr otherwise. Judged on the changed pixels
-// whose hue turned, so the soft rim a recolour blends into leaves the thing's colour as it was.
+// RecolourRule.h), what that thing looks like; nullptr otherwise.
 const char* recolouredNaturalColour(const QImage& original, const QImage& modified,
                                     const QRect& area, const std::vector<bool>& changed, int w)
 {
-    HueMean hue;
-    double saturation = 0, value = 0, valueShift = 0;
-    int turned = 0, all = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            if (!changed[std::size_t(y) * std::size_t(w) + std::size_t(x)])
-                continue;
-            const QColor a = QColor::fromRgb(original.pixel(x, y));
-            const QColor b = QColor::fromRgb(modified.pixel(x, y));
-            ++all;
-            valueShift += std::fabs(a.valueF() - b.valueF());
-            if (a.hsvHue() < 0 || b.hsvHue() < 0 ||
-                hueDistance(float(a.hsvHue()), float(b.hsvHue())) < kHueTurn)
-                continue;
-            ++turned;
-            hue.add(a.hsvHue(), a.hsvSaturationF());
-            saturation += a.hsvSaturationF();
-            value += a.valueF();
-        }
-    }
-    // Most changed pixels turned hue and kept their brightness: a recolour, not a thing gone.
-    if (all < kNoiseChangedPixels || turned * 2 < all || valueShift / all > kRecolourValueShift)
-        return nullptr;
-    return naturalColourOf(hue.degrees(), float(saturation / turned), float(value / turned));
+    const auto hsv = [](const QColor& c) {
+        return HsvColour{float(c.hsvHue()), float(c.hsvSaturationF()), float(c.valueF())};
+    };
+    RecolourReading reading;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (changed[std::size_t(y) * std::size_t(w) + std::size_t(x)])
+                reading.add(hsv(QColor::fromRgb(original.pixel(x, y))),
+                            hsv(QColor::fromRgb(modified.pixel(x, y))));
+    return reading.naturalColour();
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 // generator refuses such recolours and `tavrello-pack check` warns of them, by this one rule,
 // reading a thing's hue the same way.
 
+#include "SeamMeasure.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -54,5 +56,55 @@ inline const char* naturalColourOf(float hue, float saturation, float value)
         return "leaves, water or sky";
     return nullptr;
 }
+
+// One pixel's colour as hue in degrees (negative for a grey, which has none), saturation and
+// value, 0 to 1.
+struct HsvColour
+{
+    float hue;
+    float saturation;
+    float value;
+};
+
+// Reads a change as a recolour from its changed pixels, each given before and after, and says
+// what the thing looks like when it can't take another colour. A recolour turns a thing's hue and
+// keeps its light and shade: its changed pixels keep their brightness within kValueShift on
+// average, while most of them turn hue by at least kHueTurn. The thing's colour is read from the
+// pixels whose hue turned, so the soft rim a recolour blends into leaves it as it was. check and
+// the pair generator read a change alike through this.
+class RecolourReading
+{
+  public:
+    static constexpr double kValueShift = 0.08;
+    static constexpr double kHueTurn = 30.0;
+
+    void add(const HsvColour& before, const HsvColour& after)
+    {
+        ++m_all;
+        m_valueShift += std::fabs(before.value - after.value);
+        if (before.hue < 0 || after.hue < 0 || hueDistance(before.hue, after.hue) < kHueTurn)
+            return;
+        ++m_turned;
+        m_hue.add(before.hue, before.saturation);
+        m_saturation += before.saturation;
+        m_value += before.value;
+    }
+
+    // What the recoloured thing looks like (naturalColourOf), or nullptr when the change is no
+    // recolour or the thing may take a new colour.
+    const char* naturalColour() const
+    {
+        if (m_all < kNoiseChangedPixels || m_turned * 2 < m_all ||
+            m_valueShift / m_all > kValueShift)
+            return nullptr;
+        return naturalColourOf(m_hue.degrees(), float(m_saturation / m_turned),
+                               float(m_value / m_turned));
+    }
+
+  private:
+    HueMean m_hue;
+    double m_saturation = 0, m_value = 0, m_valueShift = 0;
+    int m_turned = 0, m_all = 0;
+};
 
 } // namespace pack

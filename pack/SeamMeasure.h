@@ -15,6 +15,8 @@ namespace pack {
 // averaged over its 3 x 3 neighbourhood, by more than this: JPEG's ringing at quality 85 and
 // above stays well below, while a change a player can see lies well above.
 inline constexpr int kChangeNoiseLevel = 22;
+// Fewer changed pixels than this are noise, not a difference a player can find.
+inline constexpr int kNoiseChangedPixels = 12;
 // Width of the band around a difference's rectangle that stands for its surroundings, pixels.
 inline constexpr int kSeamBand = 10;
 // Below this mean texture the surroundings are plain (sky, a wall) and anything matches them.

@@ -260,6 +260,44 @@ class TestGenerate : public QObject
                 pack::levelFindability(1).minArea);
     }
 
+    // The generator keeps only pairs whose recolours check lets pass, so it must read a recolour
+    // as check does: leaves in any light keep their colour, a made thing may take another.
+    void aRecolourIsReadAsCheckReadsIt_data()
+    {
+        QTest::addColumn<QList<float>>("before"); // blue, green, red shares of the grain's level
+        QTest::addColumn<QList<float>>("after");
+        QTest::addColumn<QString>("natural");
+        QTest::newRow("grass turned magenta")
+            << QList<float>{0.7f, 1.f, 0.6f} << QList<float>{0.9f, 0.6f, 1.f}
+            << "leaves, water or sky";
+        QTest::newRow("sunlit leaves turned magenta")
+            << QList<float>{0.5f, 1.f, 0.95f} << QList<float>{0.9f, 0.6f, 1.f}
+            << "leaves, water or sky";
+        QTest::newRow("a red thing turned blue")
+            << QList<float>{0.1f, 0.1f, 1.f} << QList<float>{1.f, 0.1f, 0.1f} << "";
+    }
+    void aRecolourIsReadAsCheckReadsIt()
+    {
+        QFETCH(QList<float>, before);
+        QFETCH(QList<float>, after);
+        QFETCH(QString, natural);
+        cv::Mat original(80, 80, CV_8UC3, cv::Scalar(128, 128, 128));
+        cv::Mat modified = original.clone();
+        cv::RNG rng(5);
+        const cv::Rect rect(20, 20, 40, 40);
+        for (int y = rect.y; y < rect.y + rect.height; ++y)
+            for (int x = rect.x; x < rect.x + rect.width; ++x) {
+                const float level = float(rng.uniform(90, 170));
+                for (int c = 0; c < 3; ++c) {
+                    original.at<cv::Vec3b>(y, x)[c] = cv::saturate_cast<uchar>(level * before[c]);
+                    modified.at<cv::Vec3b>(y, x)[c] = cv::saturate_cast<uchar>(level * after[c]);
+                }
+            }
+        const char* read = detail::recolouredAsCheckSees(
+            original, modified, detail::changedAsCheckSees(original, modified), rect);
+        QCOMPARE(QString::fromLatin1(read ? read : ""), natural);
+    }
+
     void softOutlinesAreLeftAlone_data()
     {
         QTest::addColumn<double>("blur");
