@@ -47,10 +47,11 @@ class HueMean
 // sand"; nullptr when a new colour suits it. Bright, strongly coloured things in these hues (a
 // green cup, an orange ball) are made things and may change; dark greens and blues are foliage in
 // shade and deep water however saturated they measure (a dark colour's saturation runs high).
-// Foliage in sunlight turns yellow-green, down to about 50 degrees.
+// Foliage in sunlight turns yellow-green, down to about 50 degrees; dark browns are hair, fur and
+// wood in shade.
 inline const char* naturalColourOf(float hue, float saturation, float value)
 {
-    if (hue >= 10.f && hue <= 50.f && saturation < 0.6f)
+    if (hue >= 10.f && hue <= 50.f && (saturation < 0.6f || value < 0.4f))
         return "skin, fur, wood or sand";
     if (hue >= 50.f && hue <= 250.f && (saturation < 0.65f || value < 0.5f))
         return "leaves, water or sky";

@@ -273,6 +273,9 @@ class TestGenerate : public QObject
         QTest::newRow("sunlit leaves turned magenta")
             << QList<float>{0.5f, 1.f, 0.95f} << QList<float>{0.9f, 0.6f, 1.f}
             << "leaves, water or sky";
+        QTest::newRow("dark brown hair turned green")
+            << QList<float>{0.1f, 0.35f, 0.6f} << QList<float>{0.1f, 0.6f, 0.2f}
+            << "skin, fur, wood or sand";
         QTest::newRow("a red thing turned blue")
             << QList<float>{0.1f, 0.1f, 1.f} << QList<float>{1.f, 0.1f, 0.1f} << "";
     }
