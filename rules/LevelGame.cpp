@@ -48,11 +48,6 @@ void LevelGame::stop()
     GameRunning = false;
 }
 
-bool LevelGame::found(int k) const
-{
-    return m_found.at(std::size_t(k));
-}
-
 int LevelGame::foundCount() const
 {
     return int(std::count(m_found.begin(), m_found.end(), true));

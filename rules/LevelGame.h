@@ -36,7 +36,6 @@ class LevelGame
 
     bool running() const { return GameRunning; }
     std::int32_t secondsElapsed() const { return SecondsElapsed; }
-    bool found(int k) const;
     // The differences of the picture on screen found so far.
     int foundCount() const;
 
