@@ -75,10 +75,11 @@ const char* recolouredAsCheckSees(const cv::Mat& original, const cv::Mat& modifi
 }
 
 // The seam measure as `check` takes it on the stored pictures.
-bool seamPassesCheck(const cv::Mat& modified, const cv::Mat& changed, const cv::Rect& rect)
+bool seamPassesCheck(const std::vector<float>& modifiedGrey, const cv::Mat& changed,
+                     const cv::Rect& rect)
 {
-    const std::vector<uchar> flags = changed.reshape(1, 1);
-    return pack::textureRatio(greyLevels(modified), flags, modified.cols, modified.rows,
+    CV_Assert(changed.isContinuous() && changed.type() == CV_8U);
+    return pack::textureRatio(modifiedGrey, changed.ptr<uchar>(), changed.cols, changed.rows,
                               {rect.x, rect.y, rect.width, rect.height}) >= pack::kMinTextureRatio;
 }
 

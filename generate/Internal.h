@@ -149,8 +149,11 @@ cv::Mat changedAsCheckSees(const cv::Mat& original, const cv::Mat& modified);
 // looks like when it can't take another colour, or nullptr.
 const char* recolouredAsCheckSees(const cv::Mat& original, const cv::Mat& modified,
                                   const cv::Mat& changed, const cv::Rect& rect);
-// The seam measure as `check` takes it on the stored pictures (pack::textureRatio).
-bool seamPassesCheck(const cv::Mat& modified, const cv::Mat& changed, const cv::Rect& rect);
+// The seam measure as `check` takes it on the stored pictures (pack::textureRatio): modifiedGrey
+// holds the modified picture's grey levels (greyLevels), changed its changed pixels
+// (changedAsCheckSees).
+bool seamPassesCheck(const std::vector<float>& modifiedGrey, const cv::Mat& changed,
+                     const cv::Rect& rect);
 // How findable the change inside `rect` is, measured as check measures it on the stored
 // pictures (see Findability.h); grey holds the original's grey levels.
 pack::Findability findabilityOf(const cv::Mat& original, const cv::Mat& modified,

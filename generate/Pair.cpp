@@ -541,14 +541,16 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
             continue;
         }
         bool fair = true;
+        // Read once for all four differences, as check reads the stored pair.
         const cv::Mat changed = changedAsCheckSees(original, modified);
+        const std::vector<float> modifiedGrey = greyLevels(modified);
         for (std::size_t i = 0; i < rects.size(); ++i) {
             const pack::Findability f = findabilityOf(original, modified, rects[i], grey);
             fair = fair &&
                    visiblePixels(original(rects[i]), modified(rects[i])) >= kMinVisiblePixels &&
                    suits(f, level, kDecoderMargin) &&
                    f.visibleArea >= pack::kJustVisibleMinimumPixels &&
-                   seamPassesCheck(modified, changed, rects[i]) &&
+                   seamPassesCheck(modifiedGrey, changed, rects[i]) &&
                    !recolouredAsCheckSees(original, modified, changed, rects[i]);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
