@@ -271,6 +271,14 @@ bool suits(const pack::Findability& f, int level, double margin = 0.0)
 }
 constexpr double kDecoderMargin = 0.06;
 
+// Whether a difference keeps its pair at the level: a Medium pair needs one difference that
+// would not suit Easy, a Hard pair one that would not suit Medium (pack::pairPlaysAs); by the
+// decoder margin on the safe side, as suits().
+bool keepsLevel(const pack::Findability& f, int level)
+{
+    return level == 1 || !suits(f, level - 1, -kDecoderMargin);
+}
+
 // The rectangle the game will get around an edit's changed pixels in `zone`, before JPEG.
 cv::Rect changedRect(const cv::Mat& before, const cv::Mat& after, const cv::Rect& zone)
 {
@@ -288,6 +296,7 @@ struct Attempt
     cv::Mat modified;
     std::vector<cv::Rect> windows;
     std::vector<EditKind> kinds;
+    bool keepsLevel = false; // one of its differences keeps the pair at the level
 };
 
 // What one call has learnt so far: windows where no edit works (they stay refused for the next
@@ -390,14 +399,20 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             const int fresh = newEdges(picture(zone), work(zone), pastedInZone);
             const bool quiet = !suits(measured, level) || rect.empty() ||
                                measured.visibleArea < kJustVisibleWhenEdited;
+            // Three differences that would all suit an easier level leave the last place to
+            // one that does not.
+            const bool easier = !quiet && !attempt.keepsLevel && !keepsLevel(measured, level) &&
+                                int(attempt.windows.size()) == format::kDifferenceCount - 1;
             const bool cuts = kind != EditKind::Recolour && fresh > window.width / 4;
-            const double texture = quiet || cuts ? 1.0 : seamTexture(picture(zone), work(zone));
+            const double texture =
+                quiet || easier || cuts ? 1.0 : seamTexture(picture(zone), work(zone));
             const bool smooth = texture < pack::kMinTextureRatio;
             // A hole's fill busier than the ground around it is a patch pasted in.
             const bool busy = kind == EditKind::Remove && texture > pack::kMaxFillTextureRatio;
             trace(window, pick.segment,
                   std::string(editKindName(kind)) +
                       (quiet    ? " refused: findability does not suit the level"
+                       : easier ? " refused: the pair would play as an easier level"
                        : cuts   ? " refused: draws new edges"
                        : smooth ? " refused: smoother than around"
                        : busy   ? " refused: fill busier than around"
@@ -414,8 +429,9 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             if (quiet && !cuts && level < format::kLevelCount && !rect.empty() &&
                 suits(measured, level + 1))
                 ++memory.fitNextLevel;
-            if (quiet || cuts || smooth || busy)
+            if (quiet || easier || cuts || smooth || busy)
                 continue;
+            attempt.keepsLevel = attempt.keepsLevel || keepsLevel(measured, level);
             attempt.modified = work;
             attempt.windows.push_back(window);
             attempt.kinds.push_back(kind);
@@ -541,6 +557,7 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
             continue;
         }
         bool fair = true;
+        bool keepsItsLevel = false;
         // Read once for all four differences, as check reads the stored pair.
         const cv::Mat changed = changedAsCheckSees(original, modified);
         const std::vector<float> modifiedGrey = greyLevels(modified);
@@ -552,12 +569,14 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
                    f.visibleArea >= pack::kJustVisibleMinimumPixels &&
                    seamPassesCheck(modifiedGrey, changed, rects[i]) &&
                    !recolouredAsCheckSees(original, modified, changed, rects[i]);
+            keepsItsLevel = keepsItsLevel || keepsLevel(f, level);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
         }
-        if (!fair) {
+        if (!fair || !keepsItsLevel) {
             trace("attempt ends: in the JPEG pictures a difference faded, met another, reads "
-                  "as a smear or as a thing painted in a colour it can't have");
+                  "as a smear or as a thing painted in a colour it can't have, or the pair "
+                  "plays as an easier level");
             continue;
         }
         for (std::size_t i = 0; i < rects.size(); ++i)

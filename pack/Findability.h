@@ -109,4 +109,14 @@ inline int fittingLevel(const Findability& f)
     return f.score > levelFindability(3).maxScore ? 2 : 3;
 }
 
+// The level a whole pair plays as: that of its hardest difference to find. A Medium pair whose
+// four differences all suit Easy is an Easy pair to the player, whatever its label says.
+template <class Range> int pairPlaysAs(const Range& differences)
+{
+    int level = 1;
+    for (const Findability& f : differences)
+        level = std::max(level, fittingLevel(f));
+    return level;
+}
+
 } // namespace pack

@@ -374,6 +374,19 @@ std::vector<Finding> checkLevelFit(int level, const DifferenceFindability& finda
                                 .arg(QLatin1String(format::kLevelNames[std::size_t(fits - 1)])),
                  bit(k)});
     }
+    // Each difference may suit the level and the pair still not: a Medium pair needs one
+    // difference that asks for a search, a Hard pair one that asks for more.
+    std::vector<Findability> measured;
+    for (int k = 0; k < format::kDifferenceCount; ++k)
+        if (findability[std::size_t(k)] && !(flagged & bit(k)))
+            measured.push_back(*findability[std::size_t(k)]);
+    const int playsAs = pairPlaysAs(measured);
+    if (findings.empty() && measured.size() == std::size_t(format::kDifferenceCount) &&
+        playsAs < level)
+        findings.push_back({Finding::Warning,
+                            QStringLiteral("every difference plays as %1: too plain for %2")
+                                .arg(QLatin1String(format::kLevelNames[std::size_t(playsAs - 1)]))
+                                .arg(QLatin1String(format::kLevelNames[std::size_t(level - 1)]))});
     return findings;
 }
 

@@ -16,8 +16,10 @@ using testfiles::writeFile;
 namespace {
 
 // The same places as kSquares with small squares: quiet changes, as a Hard pair has them.
-const QList<QRect> kSmallSquares{QRect(40, 40, 12, 12), QRect(300, 60, 12, 12),
-                                 QRect(80, 300, 12, 12), QRect(320, 340, 12, 12)};
+const QList<QRect> kSmallSquares{QRect(40, 40, 7, 7), QRect(300, 60, 7, 7), QRect(80, 300, 7, 7),
+                                 QRect(320, 340, 7, 7)};
+// A Medium pair: three changes seen at a glance and one to search for.
+const QList<QRect> kMediumSquares{kSquares[0], kSquares[1], QRect(80, 300, 11, 11), kSquares[3]};
 
 } // namespace
 
@@ -72,6 +74,8 @@ class AuthoringTests : public QObject
         row("an Easy pair with a difference to search for", "easy with a small one",
             "warning: difference 3: too hard to find for Easy");
         row("a Hard pair found at a glance", "hard with large ones", "too plain for Hard");
+        row("a Medium pair whose every difference is found at a glance", "medium with large ones",
+            "warning: every difference plays as Easy: too plain for Medium");
     }
     void checkFindsExactlyTheFaultOfEachPair()
     {
@@ -85,9 +89,11 @@ class AuthoringTests : public QObject
         const QImage base = drawBase();
         const QImage changed = withChanges(base);
         if (fault != "emptylevel")
-            author.pairs.append(author.pair(2, 2, base, changed));
+            author.pairs.append(
+                author.pair(2, 2, base, withChanges(base, kMediumSquares), kMediumSquares));
         if (fault == "emptylevel")
-            author.pairs.append(author.pair(3, 2, base, changed));
+            author.pairs.append(
+                author.pair(3, 2, base, withChanges(base, kMediumSquares), kMediumSquares));
         else
             author.pairs.append(
                 author.pair(3, 3, base, withChanges(base, kSmallSquares), kSmallSquares));
@@ -159,6 +165,8 @@ class AuthoringTests : public QObject
             const QList<QRect> one{kSquares[0], kSquares[1], kSmallSquares[2], kSquares[3]};
             p = author.pair(1, 1, base, withChanges(base, one), one);
         }
+        if (fault == "medium with large ones")
+            author.pairs.append(author.pair(4, 2, base, changed));
         if (fault == "hard with large ones") {
             author.pairs.append(author.pair(4, 1, base, changed));
             p = author.pair(1, 3, base, changed);

@@ -143,6 +143,8 @@ class TestGenerate : public QObject
         // Real photos at every level: Easy once refused every photo of the shared collection.
         QTest::newRow("room easy") << photoPath("13_room.jpg") << 1 << 4u;
         QTest::newRow("one that stands out, medium") << photoPath("24_onestandsout.jpg") << 2 << 1u;
+        // The room's edits at Medium all suit Easy at first; one has to be harder.
+        QTest::newRow("room medium") << photoPath("13_room.jpg") << 2 << 1u;
         QTest::newRow("bridge hard") << photoPath("02_bridge.jpg") << 3 << 2u;
     }
 
@@ -171,6 +173,7 @@ class TestGenerate : public QObject
         const QImage qModified =
             QImage::fromData(pair.modifiedJpeg.data(), int(pair.modifiedJpeg.size()));
         cv::Mat outside = changedPixels(original, modified, kJpegTolerance);
+        std::vector<pack::Findability> measured;
         for (std::size_t i = 0; i < pair.differences.size(); ++i) {
             const cv::Rect r = pair.differences[i].rect;
             QVERIFY2((r & picture) == r, "rectangle leaves the picture");
@@ -183,6 +186,7 @@ class TestGenerate : public QObject
                      qPrintable(QString::asprintf("rectangle %zu: %d changed pixels", i, visible)));
             // And it is as findable as the level promises, measured as check measures it.
             const pack::Findability found = differenceFindability(original, modified, r);
+            measured.push_back(found);
             const pack::LevelFindability need = pack::levelFindability(level);
             QVERIFY2(found.changedArea >= need.minArea && found.score >= need.minScore &&
                          found.score <= need.maxScore,
@@ -212,6 +216,8 @@ class TestGenerate : public QObject
             outside(r).setTo(0);
         }
         QCOMPARE(cv::countNonZero(outside), 0);
+        // Each difference suiting the level is not enough: the pair as a whole plays at it.
+        QCOMPARE(pack::pairPlaysAs(measured), level);
     }
 
     void seedReproducesPair()
@@ -417,9 +423,9 @@ class TestGenerate : public QObject
 
     void aPhotoTooBusyForALevelNamesTheLevelThatFits()
     {
-        // Rocamadour's houses and trees change soundly but too quietly for Easy (seed 1); the
-        // author is sent to Medium, where the same seed makes a pair, not told the photo is flat.
-        const cv::Mat fitted = fitPhoto(readPhoto(photoPath("44_rocamadour.jpg")));
+        // The raindrops change soundly but too quietly for Easy (seed 1); the author is sent to
+        // Medium, where the same seed makes a pair, not told the photo is flat.
+        const cv::Mat fitted = fitPhoto(readPhoto(photoPath("33_raindrops.jpg")));
         try {
             generatePair(fitted, 1, 1);
             QFAIL("an Easy pair of changes found only by searching");
