@@ -73,7 +73,8 @@ class AuthoringTests : public QObject
         row("overlapping rectangles", "overlap", "warning: differences 1 and 2 overlap");
         row("an Easy pair with a difference to search for", "easy with a small one",
             "warning: difference 3: too hard to find for Easy");
-        row("a Hard pair found at a glance", "hard with large ones", "too plain for Hard");
+        row("a Hard pair found at a glance", "hard with large ones",
+            "too plain for Hard (findability");
         row("a Medium pair whose every difference is found at a glance", "medium with large ones",
             "warning: every difference plays as Easy: too plain for Medium");
     }
