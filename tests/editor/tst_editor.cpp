@@ -188,7 +188,7 @@ class EditorTest : public QObject
         QCOMPARE(shownAs(0), "error");
     }
 
-    void drawsADifferenceByDragging()
+    void drawsReplacesAndResizesDifferencesByDragging()
     {
         PairView* original = m_window->panel()->originalView();
         // Select difference 1 by a press inside it and clear it with Delete.
@@ -208,22 +208,18 @@ class EditorTest : public QObject
         m_window->panel()->selectDifference(2);
         drag(original, QPoint(10, 10), QPoint(40, 30));
         QCOMPARE(cornersOf(0, 2), corners(150, 150, 614, 464));
-    }
 
-    void resizesByDraggingAnEdge()
-    {
-        PairView* view = m_window->panel()->originalView();
         // Difference 2 covers pixels 179..235 x 226..257; select it, then pull its right edge
         // and its top-left corner.
-        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 240));
-        drag(view, QPoint(236, 240), QPoint(260, 250));
+        QTest::mouseClick(original, Qt::LeftButton, {}, QPoint(200, 240));
+        drag(original, QPoint(236, 240), QPoint(260, 250));
         QCOMPARE(cornersOf(0, 1), corners(2685, 3390, 260 * 15 + 14, 3869));
-        drag(view, QPoint(179, 226), QPoint(170, 200));
+        drag(original, QPoint(179, 226), QPoint(170, 200));
         QCOMPARE(cornersOf(0, 1), corners(170 * 15, 200 * 15, 260 * 15 + 14, 3869));
         // An edge dragged past its opposite edge stops a pixel short of it.
-        drag(view, QPoint(170, 240), QPoint(300, 240));
+        drag(original, QPoint(170, 240), QPoint(300, 240));
         QCOMPARE(cornersOf(0, 1), corners(260 * 15, 200 * 15, 260 * 15 + 14, 3869));
-        QCOMPARE(doc()->undoStack()->count(), 3);
+        QCOMPARE(doc()->undoStack()->count(), 6);
     }
 
     void movesAndResizesWithKeysUndoAndRedo()
@@ -280,7 +276,8 @@ class EditorTest : public QObject
         QCOMPARE(shownAs(1), "ready");
     }
 
-    void findingsFollowTheRectangle()
+    // The findings follow the rectangles and the level, in the panel and the list.
+    void findingsFollowTheRectanglesAndTheLevel()
     {
         QVERIFY(doc()->findings(0).empty());
         // Drag difference 1 a hundred pixels up, off the change it covered.
@@ -296,19 +293,17 @@ class EditorTest : public QObject
         doc()->undoStack()->undo();
         QVERIFY(doc()->findings(0).empty());
         QCOMPARE(shownAs(0), "ready");
-    }
 
-    void aLevelThatDoesNotFitTheDifferencesIsWarnedOf()
-    {
+        // A level that does not fit the differences is warned of. Pair 13's are found at a
+        // glance, and listed with their findability.
         int index = 0;
         while (doc()->pair(index).numbers.id != 13)
             ++index;
         m_window->pairList()->setCurrentRow(index);
         QVERIFY(doc()->findings(index).empty());
-        auto* list = m_window->panel()->findChild<QListWidget*>("findings");
         QVERIFY(list->item(list->count() - 1)->text().startsWith("Findability 1: "));
 
-        // Its changes are found at a glance: made Hard, it is too plain for the level.
+        // Made Hard, it is too plain for the level.
         auto* level = m_window->panel()->findChild<QComboBox*>("pairLevel");
         level->setCurrentIndex(level->findData(3));
         emit level->activated(level->currentIndex()); // as a choice in the list makes it
