@@ -14,7 +14,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -31,7 +30,6 @@ namespace editor {
 namespace {
 
 constexpr int kRecentFiles = 8;
-const QSize kThumbnail(90, 92);
 
 // A problem text from the pack tools as the end of a sentence.
 QString sentence(const QString& text)
@@ -60,20 +58,6 @@ QString pairsNamed(const QList<qint32>& ids)
                            : EditorWindow::tr("pairs %1 and %2").arg(words.join(", "), last);
 }
 
-QString levelName(int level)
-{
-    switch (level) {
-    case 1:
-        return EditorWindow::tr("Easy");
-    case 2:
-        return EditorWindow::tr("Medium");
-    case 3:
-        return EditorWindow::tr("Hard");
-    default:
-        return EditorWindow::tr("level %1").arg(level);
-    }
-}
-
 } // namespace
 
 EditorWindow::EditorWindow(const QString& settingsFile, QWidget* parent)
@@ -81,11 +65,7 @@ EditorWindow::EditorWindow(const QString& settingsFile, QWidget* parent)
       m_settings(settingsFile.isEmpty() ? new QSettings(this)
                                         : new QSettings(settingsFile, QSettings::IniFormat, this))
 {
-    m_list = new QListWidget(this);
-    m_list->setObjectName("pairList");
-    m_list->setIconSize(kThumbnail);
-    m_list->setMinimumWidth(280);
-    m_list->setWordWrap(true);
+    m_list = new PairList(&m_document, this);
     m_panel = new PairPanel(&m_document, this);
     m_messageBar = new QLabel(this);
     m_messageBar->setObjectName("messageBar");
@@ -107,23 +87,24 @@ EditorWindow::EditorWindow(const QString& settingsFile, QWidget* parent)
 
     createActions();
 
-    connect(m_list, &QListWidget::currentRowChanged, this, &EditorWindow::selectPair);
-    connect(&m_document, &PairDocument::reset, this, &EditorWindow::rebuildList);
+    connect(m_list, &PairList::pairSelected, this, [this](int index) {
+        if (index != m_panel->currentPair())
+            m_panel->showPair(index);
+    });
+    connect(m_list, &PairList::rebuilt, m_panel, &PairPanel::showPair);
+    connect(&m_document, &PairDocument::reset, m_list, &PairList::rebuild);
     connect(&m_document, &PairDocument::pairInserted, this, [this](int index) {
-        rebuildList();
+        m_list->rebuild();
         m_list->setCurrentRow(index);
     });
     connect(&m_document, &PairDocument::pairRemoved, this, [this](int index) {
-        rebuildList();
+        m_list->rebuild();
         m_list->setCurrentRow(std::min(index, m_document.count() - 1));
     });
-    connect(&m_document, &PairDocument::pairChanged, this, &EditorWindow::updateItem);
+    connect(&m_document, &PairDocument::pairChanged, m_list, &PairList::updateItem);
     connect(m_document.undoStack(), &QUndoStack::cleanChanged, this, &EditorWindow::updateTitle);
     connect(m_panel, &PairPanel::message, statusBar(),
             [this](const QString& text) { statusBar()->showMessage(text, 6000); });
-    m_checkPass.setSingleShot(true);
-    m_checkPass.setInterval(0);
-    connect(&m_checkPass, &QTimer::timeout, this, &EditorWindow::checkNextPair);
 
     updateTitle();
     resize(1280, 860);
@@ -325,7 +306,7 @@ bool EditorWindow::buildTo(const QString& path)
     for (int i = 0; i < m_document.count(); ++i) {
         const auto worst = m_document.worstFinding(i);
         withErrors += worst && worst->severity == pack::Finding::Error;
-        updateItem(i);
+        m_list->updateItem(i);
     }
     if (withErrors > 0 &&
         QMessageBox::question(
@@ -416,7 +397,7 @@ bool EditorWindow::play()
         const pack::Manifest all = m_document.toManifest(loose.path());
         for (int i = 0; i < m_document.count(); ++i) {
             const auto worst = m_document.worstFinding(i);
-            updateItem(i);
+            m_list->updateItem(i);
             if (worst && worst->severity == pack::Finding::Error) {
                 withErrors << m_document.pair(i).numbers.id;
                 continue;
@@ -510,81 +491,6 @@ GenerateDialog* EditorWindow::generateFrom(const QString& photo)
     dialog->show();
     dialog->generate();
     return dialog;
-}
-
-void EditorWindow::rebuildList()
-{
-    const int keep = m_list->currentRow();
-    {
-        const QSignalBlocker blocker(m_list);
-        m_list->clear();
-        for (int i = 0; i < m_document.count(); ++i) {
-            new QListWidgetItem(m_list);
-            updateItem(i);
-        }
-    }
-    const int row = m_document.count() == 0 ? -1 : std::clamp(keep, 0, m_document.count() - 1);
-    {
-        const QSignalBlocker blocker(m_list);
-        m_list->setCurrentRow(row);
-    }
-    if (row >= 0) {
-        m_document.ensureChecked(row);
-        updateItem(row);
-    }
-    m_panel->showPair(row);
-    m_checkPass.start();
-}
-
-void EditorWindow::updateItem(int index)
-{
-    QListWidgetItem* item = m_list->item(index);
-    if (!item)
-        return;
-    const EditorPair& pair = m_document.pair(index);
-    const QString head = tr("Pair %1 · %2").arg(pair.numbers.id).arg(levelName(pair.numbers.level));
-    if (!pair.checked) {
-        item->setText(head + '\n' + tr("not checked yet"));
-        item->setData(Qt::UserRole, QStringLiteral("unchecked"));
-        return;
-    }
-    const auto worst = m_document.worstFinding(index);
-    if (!worst) {
-        item->setText(head + '\n' + tr("ready"));
-        item->setForeground(palette().color(QPalette::Text));
-    } else {
-        const bool error = worst->severity == pack::Finding::Error;
-        item->setText(head + '\n' + (error ? tr("error: %1") : tr("warning: %1")).arg(worst->text));
-        item->setForeground(error ? QColor(198, 40, 40) : QColor(200, 110, 0));
-    }
-    item->setData(Qt::UserRole, !worst ? QStringLiteral("ready")
-                                : worst->severity == pack::Finding::Error
-                                    ? QStringLiteral("error")
-                                    : QStringLiteral("warning"));
-    if (item->icon().isNull() && !pair.original.image().isNull())
-        item->setIcon(QPixmap::fromImage(pair.original.image().scaled(
-            kThumbnail, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-}
-
-void EditorWindow::checkNextPair()
-{
-    for (int i = 0; i < m_document.count(); ++i)
-        if (!m_document.pair(i).checked) {
-            m_document.ensureChecked(i);
-            updateItem(i);
-            m_checkPass.start();
-            return;
-        }
-}
-
-void EditorWindow::selectPair(int index)
-{
-    if (index >= 0) {
-        m_document.ensureChecked(index);
-        updateItem(index);
-    }
-    if (index != m_panel->currentPair())
-        m_panel->showPair(index);
 }
 
 bool EditorWindow::maybeSave()

@@ -4,14 +4,12 @@
 
 #include "GameLauncher.h"
 #include "PairDocument.h"
+#include "PairList.h"
 
 #include <QMainWindow>
-#include <QTimer>
 #include <memory>
 
 class QLabel;
-class QListWidget;
-class QListWidgetItem;
 class QMenu;
 class QSettings;
 class QTemporaryDir;
@@ -52,7 +50,7 @@ class EditorWindow : public QMainWindow
 
     PairDocument* document() { return &m_document; }
     PairPanel* panel() const { return m_panel; }
-    QListWidget* pairList() const { return m_list; }
+    PairList* pairList() const { return m_list; }
     // The last sentence about something that went wrong, empty when all is well.
     QString problem() const;
     QStringList recentFiles() const;
@@ -64,10 +62,6 @@ class EditorWindow : public QMainWindow
     void createActions();
     void showProblem(const QString& sentence);
     void updateTitle();
-    void rebuildList();
-    void updateItem(int index);
-    void checkNextPair();
-    void selectPair(int index);
     bool maybeSave();
     void rememberRecent(const QString& path);
     void fillRecentMenu();
@@ -78,13 +72,10 @@ class EditorWindow : public QMainWindow
 
     PairDocument m_document;
     QSettings* m_settings;
-    QListWidget* m_list;
+    PairList* m_list;
     PairPanel* m_panel;
     QLabel* m_messageBar;
     QMenu* m_recentMenu = nullptr;
-    // Checks the pairs not yet seen, one per turn of the event loop, so the list fills in while
-    // the author already works on the first pair.
-    QTimer m_checkPass;
     GameLauncher m_launchGame = startDetached;
     // The databases play() builds, private to this window and removed with it.
     std::unique_ptr<QTemporaryDir> m_playFolder;

@@ -3,6 +3,8 @@
 // A program folder of the game's own for a test: the database made by tavrello-pack from pictures
 // drawn here, so every test plays real files through the real reading path.
 
+#include "tests/TestFiles.h"
+
 #include <QColor>
 #include <QImage>
 #include <QJsonArray>
@@ -14,10 +16,7 @@
 #include <array>
 #include <optional>
 
-struct TestRect
-{
-    std::optional<double> x1, y1, x2, y2; // twips; nullopt is Null
-};
+using testfiles::writeFile;
 
 struct TestPair
 {
@@ -25,10 +24,11 @@ struct TestPair
     int level = 1;
     // Every pair's original is filled with its own colour, so a test can tell which is on screen.
     QColor colour = Qt::darkCyan;
-    std::array<TestRect, 4> differences{{{150, 300, 600, 450},
-                                         {900, 1200, 1350, 1500},
-                                         {3000, 150, 3450, 600},
-                                         {4500, 4500, 5400, 5100}}};
+    // x1, y1, x2 and y2 in twips.
+    std::array<std::array<double, 4>, 4> differences{{{150, 300, 600, 450},
+                                                      {900, 1200, 1350, 1500},
+                                                      {3000, 150, 3450, 600},
+                                                      {4500, 4500, 5400, 5100}}};
     std::optional<QByteArray> originalBytes; // raw bytes instead of a drawn picture
 };
 
@@ -54,29 +54,21 @@ class ProgramFolder
     QString file(const QString& name) const { return m_path + "/" + name; }
 
     // Writes the pictures and the manifest, then builds dbImages.mdb with tavrello-pack.
-    void addDatabase(const QList<TestPair>& pairs, const QString& coordinateType = "long")
+    void addDatabase(const QList<TestPair>& pairs)
     {
         QJsonArray list;
         for (const TestPair& pair : pairs) {
             const QString original = QStringLiteral("%1-original.png").arg(pair.id);
             const QString modified = QStringLiteral("%1-modified.png").arg(pair.id);
-            QFile out(file(original));
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(pair.originalBytes ? *pair.originalBytes : drawn(pair.colour));
-            out.close();
+            QVERIFY(writeFile(file(original),
+                              pair.originalBytes ? *pair.originalBytes : drawn(pair.colour)));
             QImage changed(450, 459, QImage::Format_RGB32);
             changed.fill(pair.colour.darker());
             QVERIFY(changed.save(file(modified)));
             QJsonArray differences;
-            for (const TestRect& r : pair.differences) {
-                const auto value = [](std::optional<double> v) {
-                    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
-                };
-                differences.append(QJsonObject{{"x1", value(r.x1)},
-                                               {"y1", value(r.y1)},
-                                               {"x2", value(r.x2)},
-                                               {"y2", value(r.y2)}});
-            }
+            for (const auto& r : pair.differences)
+                differences.append(
+                    QJsonObject{{"x1", r[0]}, {"y1", r[1]}, {"x2", r[2]}, {"y2", r[3]}});
             list.append(QJsonObject{{"id", pair.id},
                                     {"level", pair.level},
                                     {"original", original},
@@ -84,15 +76,11 @@ class ProgramFolder
                                     {"differences", differences}});
         }
         const QJsonObject manifest{
-            {"units", "twips"}, {"coordinate_type", coordinateType}, {"pairs", list}};
-        QFile json(file("manifest.json"));
-        QVERIFY(json.open(QIODevice::WriteOnly));
-        json.write(QJsonDocument(manifest).toJson());
-        json.close();
-
+            {"units", "twips"}, {"coordinate_type", "long"}, {"pairs", list}};
+        QVERIFY(writeFile(file("manifest.json"), QJsonDocument(manifest).toJson()));
         QProcess pack;
         pack.start(TAVRELLO_PACK,
-                   {"build", json.fileName(), "-o", file("dbImages.mdb"), "--force"});
+                   {"build", file("manifest.json"), "-o", file("dbImages.mdb"), "--force"});
         QVERIFY(pack.waitForFinished(60000));
         QVERIFY2(pack.exitCode() == 0, pack.readAllStandardError().constData());
     }

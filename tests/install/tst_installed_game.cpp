@@ -98,36 +98,6 @@ class InstalledGame : public QObject
         QCOMPARE(m_shown.size(), 1);
         QVERIFY(m_shown[0].text.startsWith("Game Over."));
     }
-
-    // An author's own pairs, given as the command line gives them, play from the author's folder
-    // while the program folder stays as it was.
-    void anAuthorsDatabasePlays()
-    {
-        QTemporaryDir home;
-        QVERIFY(home.isValid());
-        qputenv("HOME", QFile::encodeName(home.path()));
-        qunsetenv("XDG_RUNTIME_DIR");
-        const QString own = home.filePath(".local/share/tavrello/my pairs; \"x\"");
-        QVERIFY(QDir().mkpath(own));
-        QVERIFY(QFile::copy(m_folder + "/dbImages.mdb", own + "/garden.mdb"));
-        const QStringList before =
-            QDir(m_folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-
-        m_shown.clear();
-        game::Form1 form(m_folder, own + "/garden.mdb");
-        form.Form_Load();
-        form.selectFirstLevelWithPairs();
-        form.show();
-        QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-        for (const Message& m : std::as_const(m_shown))
-            qWarning("shown: %s", qPrintable(m.text));
-        QVERIFY(m_shown.isEmpty());
-        QVERIFY(form.gameRunning());
-        QVERIFY(!form.Picture2->Picture().isNull());
-        QCOMPARE(QDir(m_folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
-        QCOMPARE(leftovers(own), QStringList());
-        QCOMPARE(leftovers(home.filePath(".cache/tavrello")), QStringList());
-    }
 };
 
 QTEST_MAIN(InstalledGame)

@@ -1,5 +1,5 @@
-// Files tavrello-pack and the generator write: the permissions the author's umask asks for,
-// and nothing left behind by a write that is given up.
+// Files tavrello-pack and the generator write have the permissions the author's umask asks for.
+// (A write given up leaves nothing behind: tst_pack_errors fails one halfway.)
 #include "pack/AtomicFile.h"
 
 #include <QDir>
@@ -31,17 +31,6 @@ class AtomicFileTests : public QObject
         struct stat st = {};
         QCOMPARE(::stat(QFile::encodeName(dir.filePath("pairs.mdb")).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 0777), mode);
-    }
-
-    void aWriteGivenUpLeavesNothingBehind()
-    {
-        QTemporaryDir dir;
-        {
-            pack::AtomicFile file(dir.filePath("pairs.mdb"), false);
-            file.write("half a database");
-        }
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList());
     }
 };
 

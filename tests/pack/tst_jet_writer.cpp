@@ -1,4 +1,4 @@
-// The Jet writer on its own: how it stores long values of each size, and what it refuses.
+// The Jet writer on its own: Yes/No and Null values, what it refuses, and its pages.
 
 #include "Readers.h"
 #include "jet/DatabaseWriter.h"
@@ -14,42 +14,6 @@ class JetWriter : public QObject
     Q_OBJECT
 
   private slots:
-    // Where a long value goes by its size: in the row, alone on a long-value page, or a chain of
-    // them. Whether readers follow it is the round trip's business; this is about the pages.
-    void longValuePages_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<int>("pages"); // long-value pages it took
-        QTest::newRow("largest in the row") << qint64(jet::kMaxInlineLongValue) << 0;
-        QTest::newRow("smallest on its own page") << qint64(jet::kMaxInlineLongValue + 1) << 1;
-        QTest::newRow("fills a page") << qint64(jet::kMaxSingleLongValue) << 1;
-        QTest::newRow("one byte more: a chain of two") << qint64(jet::kMaxSingleLongValue + 1) << 2;
-        QTest::newRow("two full pieces") << qint64(2 * jet::kLongValueChunk) << 2;
-        QTest::newRow("two pieces and a byte") << qint64(2 * jet::kLongValueChunk + 1) << 3;
-    }
-
-    void longValuePages()
-    {
-        QFETCH(qint64, size);
-        QFETCH(int, pages);
-        QTemporaryFile file;
-        QVERIFY(file.open());
-        {
-            jet::DatabaseWriter writer(file.handle());
-            const auto table = writer.addTable("t", {{"blob", jet::ColumnType::LongBinary}});
-            jet::BytesSource source(QByteArray(size, 'x'));
-            const jet::Value row[] = {&source};
-            writer.addRow(table, row);
-            writer.finish();
-        }
-        file.seek(0);
-        const QByteArray all = file.readAll();
-        int longValuePages = 0;
-        for (qsizetype at = 0; at < all.size(); at += jet::kPageSize)
-            longValuePages += all[at] == 0x01 && all.mid(at + 4, 4) == "LVAL";
-        QCOMPARE(longValuePages, pages);
-    }
-
     // Yes/No columns have no bytes in the row; Null is for the other columns only.
     void yesNoAndNulls()
     {

@@ -188,7 +188,7 @@ class PackErrors : public QObject
                 << arguments << (said.startsWith("Usage") ? 0 : 2) << said;
         };
         row("program help", {"--help"}, "Usage: tavrello-pack COMMAND");
-        for (const QString c : {"build", "list", "extract", "check", "generate"})
+        for (const QString c : {"build", "list", "extract", "check", "sheet", "generate"})
             row(c + " help", {c, "--help"}, "Usage: tavrello-pack " + c);
         row("no command", {}, "which command?");
         row("unknown command", {"bake"}, "unknown command \"bake\"");
@@ -204,6 +204,9 @@ class PackErrors : public QObject
         row("extract without --dir", {"extract", "a.mdb"}, "--dir DIR");
         row("extract, --dir=", {"extract", "a.mdb", "--dir=out"}, "a.mdb: no such database file");
         row("check, unknown option", {"check", "a.mdb", "--fast"}, "unknown option 'fast'");
+        row("sheet without -o", {"sheet", "p.mdb"}, "give -o SHEET.png");
+        row("sheet, -o not a PNG", {"sheet", "p.mdb", "-o", "p.mdb"}, "a name ending in .png");
+        row("sheet, missing file", {"sheet", "p.mdb", "-o", "s.png"}, "p.mdb: no such file");
         row("generate without --out", {"generate", "p.jpg", "--level", "1"},
             "needs --level N and --out DIR");
         row("generate, bad level", {"generate", "p.jpg", "--level=4", "--out", "o"},

@@ -252,6 +252,31 @@ class TestPictures : public QObject
         QCOMPARE(QFileInfo(target).size(), db.rs.Fields(other).ActualSize());
     }
 
+    // A value that breaks off after its first chunk has been written leaves an empty file, not
+    // the part that was read, which a JPEG reader would show as if it were the whole picture.
+    void brokenAfterItsFirstChunk()
+    {
+        // 250 000 bytes, written as 50 000 and two chunks; the piece holding byte 150 000 gets a
+        // pointer to the next one past the end of the file.
+        const QByteArray picture = readFile(m_sizes.filePath("o6.bin"));
+        QByteArray file = readFile(m_sizes.filePath("dbImages.mdb"));
+        qsizetype at = 150000;
+        qsizetype pos = file.indexOf(picture.mid(at, 64));
+        QVERIFY(pos > 0);
+        // Back to the start of the piece, a row that begins with the 4-byte pointer.
+        for (; file[pos - 1] == picture[at - 1]; --at)
+            --pos;
+        file.replace(pos - 4, 4, le32(0x7fffff00));
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("dbImages.mdb"), file));
+        Opened db(dir.path(), "select * from tblImages where id=94");
+        db.rs.MoveFirst();
+        const QString name = dir.filePath("orig.jpg");
+        WriteFieldToFile(db.rs.Fields("original_image"), name.toStdString());
+        QVERIFY(QFileInfo::exists(name));
+        QCOMPARE(QFileInfo(name).size(), 0);
+    }
+
     void fuzzFinds_data()
     {
         QTest::addColumn<QString>("file");

@@ -108,8 +108,8 @@ class AuthoringTests : public QObject
             setCorner(p, 2, "y1", 400 * 15);
         if (fault == "outside")
             setCorner(p, 3, "x2", 451 * 15);
-        if (fault == "overlap")
-            setCorner(p, 1, "x1", 50 * 15);
+        if (fault == "overlap") // on difference 1's right edge: a press there finds both
+            setCorner(p, 1, "x1", (kSquares[0].right() + 3) * 15);
         if (fault == "midpixel") // inside the first changed pixel column, which spans 15 twips
             setCorner(p, 0, "x1", (kSquares[0].left() - 1) * 15 + 7);
         if (fault == "one twip past") // the picture's width in twips, a pixel past its last one
@@ -219,6 +219,10 @@ class AuthoringTests : public QObject
                                                      warnings == 1 ? "" : "s")
                                        .toUtf8()),
                  text.out.constData());
+        // extract refuses a database that holds an id twice, which no manifest can hold.
+        const Run extract = runPack({"extract", db, "--dir", author.dir.filePath("out")});
+        QCOMPARE(extract.exitCode == 2 && extract.err.contains("appears twice"),
+                 fault == "duplicate");
     }
 
     void extractThenBuildGivesBackTheSameDatabase_data()

@@ -2,7 +2,6 @@
 #include "DrawnPairs.h"
 #include "Readers.h"
 #include "pack/Sheet.h"
-#include "tests/TestFiles.h"
 
 #include <QtTest>
 
@@ -121,43 +120,6 @@ class SheetTests : public QObject
         const QImage fromDatabase = sheetOf(folder.database(), folder.dir.filePath("d.png"));
         QVERIFY(!fromManifest.isNull());
         QVERIFY(fromManifest == fromDatabase);
-    }
-
-    void badInputIsOneLineAndExitStatusTwo_data()
-    {
-        QTest::addColumn<QString>("source"); // a file name in the folder, written when "content"
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("a missing file") << "gone.mdb" << QByteArray() << "s.png"
-                                        << "no such file";
-        QTest::newRow("not a database") << "text.mdb" << QByteArray("just some words\n") << "s.png"
-                                        << "text.mdb: ";
-        QTest::newRow("a broken manifest")
-            << "manifest.json" << QByteArray("{\"pairs\": [") << "s.png"
-            << "manifest.json: ";
-        QTest::newRow("no -o") << "text.mdb" << QByteArray("x") << ""
-                               << "give -o SHEET.png";
-        QTest::newRow("-o not a PNG") << "text.mdb" << QByteArray("x") << "pairs.mdb"
-                                      << "a name ending in .png";
-    }
-    void badInputIsOneLineAndExitStatusTwo()
-    {
-        QFETCH(QString, source);
-        QFETCH(QByteArray, content);
-        QFETCH(QString, output);
-        QFETCH(QString, expected);
-        QTemporaryDir dir;
-        QVERIFY(content.isEmpty() || testfiles::writeFile(dir.filePath(source), content));
-        QStringList arguments{"sheet", dir.filePath(source)};
-        if (!output.isEmpty())
-            arguments << "-o" << dir.filePath(output);
-        const Run r = runPack(arguments);
-        QCOMPARE(r.exitCode, 2);
-        QVERIFY2(r.err.count('\n') == 1 && r.err.endsWith('\n') &&
-                     r.err.contains(expected.toUtf8()),
-                 r.err.constData());
-        QVERIFY(output.isEmpty() || !QFile::exists(dir.filePath(output)));
     }
 
     // One column while it stays within the limit; past it, two of about the same height.
