@@ -18,7 +18,7 @@ set(TAVRELLO_LAYERS
 # and so may include only its headers.
 set(TAVRELLO_PACK_COMMON_HEADERS
   AtomicFile.h CommandArguments.h CommandLine.h InputError.h Manifest.h
-  Findability.h PerceptibleChange.h RecolourRule.h SeamMeasure.h)
+  CutRule.h Findability.h PerceptibleChange.h RecolourRule.h SeamMeasure.h)
 set(TAVRELLO_LAYER_ONLY_generate_pack ${TAVRELLO_PACK_COMMON_HEADERS})
 
 # One entry of the table: its folder, and the list of folders it may use.

@@ -3,6 +3,7 @@
 // thing that can't take another colour. Through these the generator keeps only pairs check
 // passes.
 #include "generate/Internal.h"
+#include "pack/CutRule.h"
 #include "pack/Findability.h"
 #include "pack/PerceptibleChange.h"
 #include "pack/RecolourRule.h"
@@ -72,6 +73,16 @@ const char* recolouredAsCheckSees(const cv::Mat& original, const cv::Mat& modifi
                 reading.add(hsvOf(original.at<cv::Vec3b>(y, x)),
                             hsvOf(modified.at<cv::Vec3b>(y, x)));
     return reading.naturalColour();
+}
+
+// check's reading of the change inside `rect` as a piece cut out of something (CutRule.h).
+bool cutsAsCheckSees(const cv::Mat& original, const cv::Mat& modified, const cv::Mat& changed,
+                     const cv::Rect& rect)
+{
+    CV_Assert(changed.isContinuous() && changed.type() == CV_8U);
+    return pack::readCut(colourPixelsOf(original), colourPixelsOf(modified), changed.ptr<uchar>(),
+                         {rect.x, rect.y, rect.width, rect.height})
+        .cuts();
 }
 
 // The seam measure as `check` takes it on the stored pictures.

@@ -149,6 +149,10 @@ cv::Mat changedAsCheckSees(const cv::Mat& original, const cv::Mat& modified);
 // looks like when it can't take another colour, or nullptr.
 const char* recolouredAsCheckSees(const cv::Mat& original, const cv::Mat& modified,
                                   const cv::Mat& changed, const cv::Rect& rect);
+// check's reading of the change inside `rect` as a piece cut out of something and filled with
+// the ground beside it (CutRule.h).
+bool cutsAsCheckSees(const cv::Mat& original, const cv::Mat& modified, const cv::Mat& changed,
+                     const cv::Rect& rect);
 // The seam measure as `check` takes it on the stored pictures (pack::textureRatio): modifiedGrey
 // holds the modified picture's grey levels (greyLevels), changed its changed pixels
 // (changedAsCheckSees).

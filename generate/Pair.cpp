@@ -407,8 +407,12 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             const double texture =
                 quiet || easier || cuts ? 1.0 : seamTexture(picture(zone), work(zone));
             const bool smooth = texture < pack::kMinTextureRatio;
-            // A hole's fill busier than the ground around it is a patch pasted in.
+            // A hole's fill busier than the ground around it is a patch pasted in; a piece of a
+            // thing taken away, with the ground beside it in the gap, is a cut.
             const bool busy = kind == EditKind::Remove && texture > pack::kMaxFillTextureRatio;
+            const bool piece =
+                !(quiet || easier || cuts || smooth || busy) &&
+                detail::cutsAsCheckSees(picture, work, changedAsCheckSees(picture, work), rect);
             trace(window, pick.segment,
                   std::string(editKindName(kind)) +
                       (quiet    ? " refused: findability does not suit the level"
@@ -416,6 +420,7 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
                        : cuts   ? " refused: draws new edges"
                        : smooth ? " refused: smoother than around"
                        : busy   ? " refused: fill busier than around"
+                       : piece  ? " refused: cuts a piece out of something"
                                 : " placed") +
                       " (" + std::to_string(measured.changedArea) +
                       " pixels plainly changed, clutter " +
@@ -429,7 +434,7 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             if (quiet && !cuts && level < format::kLevelCount && !rect.empty() &&
                 suits(measured, level + 1))
                 ++memory.fitNextLevel;
-            if (quiet || easier || cuts || smooth || busy)
+            if (quiet || easier || cuts || smooth || busy || piece)
                 continue;
             attempt.keepsLevel = attempt.keepsLevel || keepsLevel(measured, level);
             attempt.modified = work;
@@ -568,7 +573,8 @@ Pair generatePair(const cv::Mat& picture, int level, std::uint32_t seed,
                    suits(f, level, kDecoderMargin) &&
                    f.visibleArea >= pack::kJustVisibleMinimumPixels &&
                    seamPassesCheck(modifiedGrey, changed, rects[i]) &&
-                   !recolouredAsCheckSees(original, modified, changed, rects[i]);
+                   !recolouredAsCheckSees(original, modified, changed, rects[i]) &&
+                   !detail::cutsAsCheckSees(original, modified, changed, rects[i]);
             keepsItsLevel = keepsItsLevel || keepsLevel(f, level);
             for (std::size_t j = i + 1; j < rects.size(); ++j)
                 fair = fair && (rects[i] & rects[j]).area() == 0;
