@@ -1,5 +1,6 @@
 #include "PairCheck.h"
 
+#include "CutRule.h"
 #include "RecolourRule.h"
 #include "SeamMeasure.h"
 
@@ -102,6 +103,17 @@ const char* recolouredNaturalColour(const QImage& original, const QImage& modifi
                 reading.add(hsv(QColor::fromRgb(original.pixel(x, y))),
                             hsv(QColor::fromRgb(modified.pixel(x, y))));
     return reading.naturalColour();
+}
+
+// Whether the change inside `area` takes a piece out of a thing and leaves the ground beside
+// it in the gap (CutRule.h).
+bool cutsIntoSomething(const QImage& original, const QImage& modified,
+                       const std::vector<bool>& changed, const QRect& area)
+{
+    const QImage a = argbPixels(original), b = argbPixels(modified);
+    return readCut(colourPixelsOf(a), colourPixelsOf(b), changed,
+                   {area.x(), area.y(), area.width(), area.height()})
+        .cuts();
 }
 
 } // namespace
@@ -284,6 +296,12 @@ std::vector<Finding> checkPictures(const QImage& original, const QImage& modifie
                  label(i) + QStringLiteral(": recolours what looks like %1, which then looks "
                                            "painted")
                                 .arg(QLatin1String(natural)),
+                 bit(i)});
+        else if (area.isValid() && cutsIntoSomething(original, modified, changed, area))
+            findings.push_back(
+                {Finding::Warning,
+                 label(i) + QStringLiteral(": cuts a piece out of something and fills the gap "
+                                           "with the ground beside it, which looks edited"),
                  bit(i)});
     }
 

@@ -63,6 +63,8 @@ class AuthoringTests : public QObject
         row("a dark fir turned blue", "blue fir",
             "warning: difference 3: recolours what looks like leaves, water or sky");
         row("a red thing turned blue", "blue thing", "");
+        row("a piece cut out of a bar, the ground beside it in the gap", "cut bar",
+            "warning: difference 3: cuts a piece out of something");
         row("changed pixels outside every rectangle", "uncovered",
             "changed pixels lie outside every difference");
         row("a level without pairs", "emptylevel", "warning: level 3 (Hard) has no pairs");
@@ -161,6 +163,14 @@ class AuthoringTests : public QObject
             QImage blue = changed;
             QPainter(&blue).fillRect(kSquares[2], QColor(30, 30, 230));
             p = author.pair(1, 1, red, blue);
+        }
+        if (fault == "cut bar") { // a brown bar, its middle taken away between two stripes
+            QImage bar = base;
+            QPainter(&bar).fillRect(20, 310, 180, 20, QColor(120, 60, 30));
+            QImage cut = withChanges(bar, {kSquares[0], kSquares[1], kSquares[3]});
+            QPainter(&cut).drawImage(QPoint(60, 310), base.copy(60, 310, 35, 20));
+            p = author.pair(1, 1, bar, cut,
+                            {kSquares[0], kSquares[1], QRect(57, 307, 41, 26), kSquares[3]});
         }
         if (fault == "easy with a small one") {
             const QList<QRect> one{kSquares[0], kSquares[1], kSmallSquares[2], kSquares[3]};
