@@ -399,8 +399,7 @@ bool placeEdits(const cv::Mat& picture, const std::vector<float>& grey, const An
             const int fresh = newEdges(picture(zone), work(zone), pastedInZone);
             const bool quiet = !suits(measured, level) || rect.empty() ||
                                measured.visibleArea < kJustVisibleWhenEdited;
-            // Three differences that would all suit an easier level leave the last place to
-            // one that does not.
+            // Three differences that all suit an easier level leave the last place to another.
             const bool easier = !quiet && !attempt.keepsLevel && !keepsLevel(measured, level) &&
                                 int(attempt.windows.size()) == format::kDifferenceCount - 1;
             const bool cuts = kind != EditKind::Recolour && fresh > window.width / 4;
