@@ -35,13 +35,6 @@ struct CutReading
 
 namespace detail {
 
-inline std::array<float, 3> labAt(const ColourPixels& p, int x, int y)
-{
-    const unsigned char* px =
-        p.data + std::size_t(y) * p.bytesPerLine + std::size_t(x) * std::size_t(p.bytesPerPixel);
-    return labOf(px[p.red], px[p.green], px[p.blue]);
-}
-
 inline double deltaE(const std::array<double, 3>& a, const std::array<float, 3>& b)
 {
     return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
@@ -83,8 +76,8 @@ CutReading readCut(const ColourPixels& original, const ColourPixels& modified, c
             if (!inBox(x, y) || !changed[std::size_t(y) * std::size_t(w) + std::size_t(x)])
                 continue;
             kind[at(gx, gy)] = 1;
-            const std::array<float, 3> a = detail::labAt(original, x, y);
-            const std::array<float, 3> b = detail::labAt(modified, x, y);
+            const std::array<float, 3> a = labAt(original, x, y);
+            const std::array<float, 3> b = labAt(modified, x, y);
             for (int c = 0; c < 3; ++c) {
                 before[std::size_t(c)] += a[std::size_t(c)];
                 after[std::size_t(c)] += b[std::size_t(c)];
@@ -159,7 +152,7 @@ CutReading readCut(const ColourPixels& original, const ColourPixels& modified, c
             std::array<float, 3> mean{};
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx) {
-                    const std::array<float, 3> v = detail::labAt(original, x + dx, y + dy);
+                    const std::array<float, 3> v = labAt(original, x + dx, y + dy);
                     for (int c = 0; c < 3; ++c)
                         mean[std::size_t(c)] += v[std::size_t(c)] / 9.f;
                 }

@@ -24,11 +24,6 @@ const std::array<double, 256>& linearLevels()
 std::vector<float> labDifference(const ColourPixels& a, const ColourPixels& b, SeamBox around)
 {
     std::vector<float> diff(std::size_t(around.width) * std::size_t(around.height) * 3);
-    const auto labAt = [](const ColourPixels& p, int x, int y) {
-        const unsigned char* px = p.data + std::size_t(y) * p.bytesPerLine +
-                                  std::size_t(x) * std::size_t(p.bytesPerPixel);
-        return labOf(px[p.red], px[p.green], px[p.blue]);
-    };
     for (int y = 0; y < around.height; ++y)
         for (int x = 0; x < around.width; ++x) {
             const auto la = labAt(a, around.x + x, around.y + y);

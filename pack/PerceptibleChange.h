@@ -36,6 +36,14 @@ struct ColourPixels
 // The CIE Lab colour (D65 white) of an 8-bit sRGB colour.
 std::array<float, 3> labOf(int red, int green, int blue);
 
+// The CIE Lab colour of the pixel at (x, y).
+inline std::array<float, 3> labAt(const ColourPixels& p, int x, int y)
+{
+    const unsigned char* px =
+        p.data + std::size_t(y) * p.bytesPerLine + std::size_t(x) * std::size_t(p.bytesPerPixel);
+    return labOf(px[p.red], px[p.green], px[p.blue]);
+}
+
 // The change of each pixel of `box` (box.width * box.height values, row by row): the Lab
 // difference of the two pictures, blurred by kViewingSigmaPixels over the box grown by three
 // sigmas (clipped to the picture, its edges repeated outwards), as a Delta E. The pictures must
